@@ -1,0 +1,160 @@
+#include "platform/simulated/SimulatedDesktop.h"
+
+#include <stdexcept>
+
+namespace fillahead {
+
+class SimulatedListSurface final : public ListSurface {
+public:
+    SimulatedListSurface(SimulatedDesktop& desktop, WindowHandle handle)
+        : desktop_(desktop), handle_(handle) {}
+    ~SimulatedListSurface() override {
+        desktop_.log.push_back("Destroy " + desktop_.nameOf(handle_));
+        desktop_.windows_.erase(handle_);
+    }
+
+    WindowHandle Handle() const override { return handle_; }
+    WindowRect Rect() const override { return desktop_.windows_.at(handle_).rect; }
+    void SetHeight(std::int32_t pixels) override {
+        SimulatedDesktop::Window& window = desktop_.windows_.at(handle_);
+        if (window.rect.Height() == pixels) {
+            return;
+        }
+        window.rect.Bottom = window.rect.Top + pixels;
+        window.client->SurfaceResized();
+    }
+    void Invalidate() override {}
+
+private:
+    SimulatedDesktop& desktop_;
+    WindowHandle handle_;
+};
+
+SimulatedDesktop::SimulatedDesktop() {
+    Window host;
+    host.kind = "host";
+    host.rect = {100, 100, 740, 580};
+    host.visible = true;
+    host.activated = true;
+    hostWindow_ = add(host);
+    foreground_ = hostWindow_;
+}
+
+WindowHandle SimulatedDesktop::add(Window window) {
+    const WindowHandle handle = nextHandle_;
+    nextHandle_ += 4;
+    windows_.emplace(handle, std::move(window));
+    return handle;
+}
+
+std::string SimulatedDesktop::nameOf(WindowHandle window) const {
+    const auto it = windows_.find(window);
+    return (it == windows_.end() ? std::string("window") : it->second.kind) + "#" +
+           std::to_string(window);
+}
+
+std::unique_ptr<ListSurface> SimulatedDesktop::CreateListSurface(ListSurfaceClient& client) {
+    Window window;
+    window.kind = "list";
+    window.client = &client;
+    const WindowHandle handle = add(window);
+    log.push_back("Create " + nameOf(handle));
+    return std::make_unique<SimulatedListSurface>(*this, handle);
+}
+
+void SimulatedDesktop::SetWindowPos(WindowHandle handle, WindowHandle insertAfter, std::int32_t x,
+                                    std::int32_t y, std::int32_t width, std::int32_t height,
+                                    std::uint32_t flags) {
+    std::string entry = "SetWindowPos " + nameOf(handle) +
+                        (insertAfter == kTopmost ? " topmost " : " ") + std::to_string(x) + "," +
+                        std::to_string(y) + " " + std::to_string(width) + "x" +
+                        std::to_string(height);
+    if (flags & kShowWindow) {
+        entry += " show";
+    }
+    if (flags & kNoActivate) {
+        entry += " noactivate";
+    }
+    log.push_back(entry);
+    const auto it = windows_.find(handle);
+    if (it == windows_.end()) {
+        return;
+    }
+    Window& window = it->second;
+    const WindowRect old = window.rect;
+    window.rect = {x, y, x + width, y + height};
+    if (insertAfter == kTopmost) {
+        window.topmost = true;
+    }
+    if (flags & kShowWindow) {
+        window.visible = true;
+    }
+    if (!(flags & kNoActivate)) {
+        window.activated = true;
+        foreground_ = handle;
+    }
+    if (window.client != nullptr && old != window.rect) {
+        window.client->SurfaceResized();
+    }
+}
+
+bool SimulatedDesktop::GetWindowRect(WindowHandle window, WindowRect& rect) {
+    const auto it = windows_.find(window);
+    if (it == windows_.end()) {
+        return false;
+    }
+    rect = it->second.rect;
+    return true;
+}
+
+bool SimulatedDesktop::SetForegroundWindow(WindowHandle window) {
+    log.push_back("SetForegroundWindow " + nameOf(window));
+    const auto it = windows_.find(window);
+    if (it == windows_.end()) {
+        return false;
+    }
+    foreground_ = window;
+    it->second.activated = true;
+    return true;
+}
+
+void SimulatedDesktop::DoEvents() {
+    ++doEventsCount;
+    if (onDoEvents) {
+        onDoEvents();
+    }
+}
+
+WindowHandle SimulatedDesktop::ShowAboutBox(const AboutInfo& about) {
+    Window window;
+    window.kind = "about";
+    window.about = about;
+    window.rect = {200, 150, 560, 330};
+    window.visible = true;
+    const WindowHandle handle = add(window);
+    log.push_back("ShowAboutBox " + nameOf(handle));
+    return handle;
+}
+
+const SimulatedDesktop::Window* SimulatedDesktop::Find(WindowHandle window) const {
+    const auto it = windows_.find(window);
+    return it == windows_.end() ? nullptr : &it->second;
+}
+
+void SimulatedDesktop::ClickList(WindowHandle window, std::int32_t x, std::int32_t y) {
+    const Window* found = Find(window);
+    if (found == nullptr || found->client == nullptr) {
+        throw std::logic_error("ClickList: not a list window");
+    }
+    found->client->SurfaceMouseUp(1, 0, x, y);
+}
+
+ListPaint SimulatedDesktop::PaintList(WindowHandle window) {
+    const Window* found = Find(window);
+    if (found == nullptr || found->client == nullptr) {
+        throw std::logic_error("PaintList: not a list window");
+    }
+    return found->client->DescribeForPaint();
+}
+
+} // namespace fillahead
