@@ -1,8 +1,7 @@
 // The history buffer: its folders and size limits, storing the current text
 // when the list closes, and keeping each folder within its limit.
-#include "engine/FilterText.h"
 #include "engine/Fillahead.h"
-
+#include "engine/FilterText.h"
 #include "platform/AutomationError.h"
 #include "platform/Path.h"
 

@@ -7,7 +7,8 @@ void Fillahead::OnControlChange(TextView CurrentControlName, TextView Text) {
     CloseList();
     const fillahead::Text& location =
         BufferUsage_ == buePrivate ? PrivateBufferLocation_ : GlobalBufferLocation_;
-    bufferPath_ = location + ControlGroupName_ + u"-" + fillahead::Text(CurrentControlName) + u".xml";
+    bufferPath_ =
+        location + ControlGroupName_ + u"-" + fillahead::Text(CurrentControlName) + u".xml";
     listDismissed_ = false;
     matchingEnabled_ = true;
     CurrentControlName_ = CurrentControlName;

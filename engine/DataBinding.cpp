@@ -1,6 +1,5 @@
 // The record set the engine matches against, and the fields it uses.
 #include "engine/Fillahead.h"
-
 #include "platform/AutomationError.h"
 
 namespace fillahead {

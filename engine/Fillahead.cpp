@@ -33,9 +33,10 @@ void Fillahead::InitProperties() {
     MaxDisplayRows_ = 8;
     PrivateBufferSize_ = 1;
     ignoreErrors([&] {
-        GlobalBufferSize_ = Variant(services_.settings->GetSetting(
-                                        kApplicationTitle, kSettingsSection, u"GlobalBufferSize", u"1"))
-                                .toLong();
+        GlobalBufferSize_ =
+            Variant(services_.settings->GetSetting(kApplicationTitle, kSettingsSection,
+                                                   u"GlobalBufferSize", u"1"))
+                .toLong();
     });
     ignoreErrors([&] { LetBufferUsage(bueGlobal); });
     BuddyControl_.clear();
@@ -137,9 +138,13 @@ void Fillahead::LetBuddyControl(TextView value) {
     propertyChanged(u"BuddyControl");
 }
 
-WindowHandle Fillahead::hWnd() const { return window().hWnd(); }
+WindowHandle Fillahead::hWnd() const {
+    return window().hWnd();
+}
 
-bool Fillahead::Visible() const { return window().Height() > 0; }
+bool Fillahead::Visible() const {
+    return window().Height() > 0;
+}
 
 void Fillahead::About() {
     Desktop& desktop = *services_.desktop;
@@ -176,6 +181,8 @@ frmList& Fillahead::window() const {
     return *listWindow_;
 }
 
-void Fillahead::hideList() { window().SetHeight(0); }
+void Fillahead::hideList() {
+    window().SetHeight(0);
+}
 
 } // namespace fillahead

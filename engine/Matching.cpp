@@ -5,9 +5,8 @@
 // From the third step on every failure is ignored statement by statement, and
 // a condition that fails counts as true: that is what keeps typing working
 // whatever the buffer file or the grid does.
-#include "engine/FilterText.h"
 #include "engine/Fillahead.h"
-
+#include "engine/FilterText.h"
 #include "platform/AutomationError.h"
 
 namespace fillahead {
@@ -15,7 +14,9 @@ namespace {
 
 // The whole pixel a placement in single precision stands for (VB rounds a
 // Single to even when it passes it as a Long).
-std::int32_t toPixel(float value) { return Variant(value).toLong(); }
+std::int32_t toPixel(float value) {
+    return Variant(value).toLong();
+}
 
 } // namespace
 

@@ -3,7 +3,6 @@
 // highlighted value, Escape dismisses the list until the next control change,
 // and a click takes the clicked row. Every failure is ignored step by step.
 #include "engine/Fillahead.h"
-
 #include "platform/AutomationError.h"
 
 namespace fillahead {
@@ -62,10 +61,9 @@ void Fillahead::OnKeyDown(std::int16_t& KeyCode, std::int16_t& /*Shift*/) {
             return; // no list to move in: the key goes to the control
         }
         const auto visibleRows = [&] { return grid().VisibleRows(); };
-        std::int32_t p =
-            testIgnoringErrors([&] { return grid().SelectedBookmarks().Count() > 0; })
-                ? navigationRow_
-                : 0;
+        std::int32_t p = testIgnoringErrors([&] { return grid().SelectedBookmarks().Count() > 0; })
+                             ? navigationRow_
+                             : 0;
         if (KeyCode == kKeyDown) {
             if (testIgnoringErrors([&] { return p == visibleRows(); })) {
                 ignoreErrors([&] { grid().Scroll(0, 1); });
@@ -83,9 +81,8 @@ void Fillahead::OnKeyDown(std::int16_t& KeyCode, std::int16_t& /*Shift*/) {
             ignoreErrors([&] { grid().SelectedBookmarks().Remove(0); });
         }
         if (testIgnoringErrors([&] { return p == visibleRows(); })) {
-            ignoreErrors([&] {
-                grid().SelectedBookmarks().Add(grid().RowBookmark(visibleRows() - 1));
-            });
+            ignoreErrors(
+                [&] { grid().SelectedBookmarks().Add(grid().RowBookmark(visibleRows() - 1)); });
         } else {
             ignoreErrors([&] {
                 grid().SelectedBookmarks().Add(grid().RowBookmark(vbMod(p, visibleRows()) - 1));

@@ -8,7 +8,9 @@
 namespace fillahead {
 namespace {
 
-[[noreturn]] void outOfRange() { throw AutomationError(error::SubscriptOutOfRange); }
+[[noreturn]] void outOfRange() {
+    throw AutomationError(error::SubscriptOutOfRange);
+}
 
 } // namespace
 
@@ -217,9 +219,13 @@ void DataGrid::SetEmphasis(TextView text) {
     notify();
 }
 
-void DataGrid::Connect(DataGridEvents* sink) { sinks_.push_back(sink); }
+void DataGrid::Connect(DataGridEvents* sink) {
+    sinks_.push_back(sink);
+}
 
-void DataGrid::Disconnect(DataGridEvents* sink) { std::erase(sinks_, sink); }
+void DataGrid::Disconnect(DataGridEvents* sink) {
+    std::erase(sinks_, sink);
+}
 
 void DataGrid::RaiseMouseUp(std::int16_t button, std::int16_t shift, float x, float y) {
     const std::vector<DataGridEvents*> sinks = sinks_; // a handler may disconnect

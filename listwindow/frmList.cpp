@@ -24,7 +24,9 @@ frmList::frmList(Desktop& desktop)
 
 frmList::~frmList() = default;
 
-WindowHandle frmList::hWnd() const { return surface_->Handle(); }
+WindowHandle frmList::hWnd() const {
+    return surface_->Handle();
+}
 
 void frmList::SetHeight(float twips) {
     height_ = twips;
@@ -123,7 +125,9 @@ ListPaint frmList::DescribeForPaint() {
     return paint;
 }
 
-void frmList::SurfaceResized() { Form_Resize(); }
+void frmList::SurfaceResized() {
+    Form_Resize();
+}
 
 void frmList::SurfaceMouseUp(std::int16_t button, std::int16_t shift, std::int32_t x,
                              std::int32_t y) {

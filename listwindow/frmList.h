@@ -49,7 +49,9 @@ public:
     std::uint32_t BackColor() const { return backColor_; }
     void SetBackColor(std::uint32_t color);
 
-    class DataGrid& DataGrid() { return grid_; }
+    class DataGrid& DataGrid() {
+        return grid_;
+    }
     const ShapeControl& Shape() const { return shape_; }
     ShapeControl& Shape() { return shape_; }
     const ImageControl& ScrollGrip() const { return grip_; }

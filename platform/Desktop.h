@@ -54,10 +54,10 @@ struct ListPaint {
     std::vector<ListRowPaint> rows;
     Text emphasis; // the typed text; its occurrence in each row is emphasised
     bool verticalScrollBar = false;
-    std::int32_t firstRow = 0;  // scroll position: index of the top row
-    std::int32_t rowCount = 0;  // rows in all
-    std::int32_t pageRows = 0;  // rows that fit
-    WindowRect grip;            // where the grip icon is drawn
+    std::int32_t firstRow = 0;          // scroll position: index of the top row
+    std::int32_t rowCount = 0;          // rows in all
+    std::int32_t pageRows = 0;          // rows that fit
+    WindowRect grip;                    // where the grip icon is drawn
     std::vector<std::uint8_t> gripMask; // 32 x 32, row by row, 1 = dark grey
 };
 

@@ -33,8 +33,7 @@ public:
 
     Text GetSetting(TextView application, TextView section, TextView key,
                     TextView defaultValue) override;
-    void SaveSetting(TextView application, TextView section, TextView key,
-                     TextView value) override;
+    void SaveSetting(TextView application, TextView section, TextView key, TextView value) override;
 
 private:
     std::filesystem::path fileOf(TextView application) const;

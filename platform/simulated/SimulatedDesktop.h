@@ -28,9 +28,8 @@ public:
     SimulatedDesktop();
 
     std::unique_ptr<ListSurface> CreateListSurface(ListSurfaceClient& client) override;
-    void SetWindowPos(WindowHandle window, WindowHandle insertAfter, std::int32_t x,
-                      std::int32_t y, std::int32_t width, std::int32_t height,
-                      std::uint32_t flags) override;
+    void SetWindowPos(WindowHandle window, WindowHandle insertAfter, std::int32_t x, std::int32_t y,
+                      std::int32_t width, std::int32_t height, std::uint32_t flags) override;
     bool GetWindowRect(WindowHandle window, WindowRect& rect) override;
     WindowHandle GetForegroundWindow() override { return foreground_; }
     bool SetForegroundWindow(WindowHandle window) override;

@@ -1,15 +1,18 @@
+#include "platform/win32/Registry.h"
+
 #include <windows.h>
 
 #include "platform/AutomationError.h"
 #include "platform/win32/Handles.h"
-#include "platform/win32/Registry.h"
 
 #include <string>
 
 namespace fillahead::win32 {
 namespace {
 
-std::wstring wide(TextView text) { return std::wstring(text.begin(), text.end()); }
+std::wstring wide(TextView text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 std::wstring settingsKey(TextView application, TextView section) {
     return L"Software\\VB and VBA Program Settings\\" + wide(application) + L"\\" + wide(section);
@@ -21,8 +24,8 @@ std::wstring settingsKey(TextView application, TextView section) {
 bool readString(HKEY key, const wchar_t* name, Text& value) {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        size == 0 || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0 ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return false;
     }
     std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');

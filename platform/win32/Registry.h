@@ -14,8 +14,7 @@ class RegistrySettingsStore final : public SettingsStore {
 public:
     Text GetSetting(TextView application, TextView section, TextView key,
                     TextView defaultValue) override;
-    void SaveSetting(TextView application, TextView section, TextView key,
-                     TextView value) override;
+    void SaveSetting(TextView application, TextView section, TextView key, TextView value) override;
 };
 
 // The common-files folder: "CommonFilesDir" under

@@ -1,0 +1,287 @@
+// Storing values when the list closes, the buffer files and the size limits.
+#include "tests/engine/EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace fillahead::testing {
+namespace {
+
+const std::string kCommitEvents =
+    "BeforeOpenRecordset BeforeAddRecord BeforeSaveRecord AfterSaveRecord BeforeSaveRecordset";
+
+// Leaves a control with a text typed into it.
+void enter(EngineHarness& h, const std::string& control, const std::string& text) {
+    h.engine->OnControlChange(EngineHarness::u(control), u"");
+    h.type(text);
+    h.engine->CloseList();
+}
+
+void setModified(const Text& file, int secondsAgo) {
+    std::filesystem::last_write_time(toPath(file), std::filesystem::file_time_type::clock::now() -
+                                                       std::chrono::seconds(secondsAgo));
+}
+
+TEST(BufferStore, TheFirstCommitCreatesTheControlsFileWithTheFiveEvents) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    engine.LetControlGroupName(u"Form1");
+    engine.OnControlChange(u"Text1", u"");
+    EXPECT_EQ(engine.bufferPath(), h.globalFile("Form1-Text1.xml"));
+    h.type("first value");
+    h.sink.take();
+    engine.CloseList();
+    EXPECT_EQ(h.sink.take(), kCommitEvents);
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("Form1-Text1.xml")), "first value");
+    EXPECT_EQ(engine.openedBufferPath(), u"");
+    EXPECT_EQ(engine.Recordset()->Filter().toText(), u"0");
+}
+
+TEST(BufferStore, AValueAlreadyStoredRaisesNoEventAfterTheReloadAndWritesNothing) {
+    EngineHarness h;
+    h.fresh();
+    enter(h, "Name", "O'Brien");
+    enter(h, "Name", "Smith");
+    const auto written = std::filesystem::last_write_time(toPath(h.globalFile("-Name.xml")));
+    h.sink.take();
+    enter(h, "Name", "o'brien"); // the same value, ignoring case
+    EXPECT_EQ(h.sink.take(), "BeforeOpenRecordset");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), "O'Brien,Smith");
+    EXPECT_EQ(std::filesystem::last_write_time(toPath(h.globalFile("-Name.xml"))), written);
+}
+
+TEST(BufferStore, NothingIsStoredWithoutTextOrWithoutAServedControl) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    engine.OnControlChange(u"Text1", u"");
+    engine.CloseList();
+    engine.OnControlChange(u"", u"typed");
+    engine.CloseList();
+    EXPECT_EQ(h.sink.take(), "");
+    EXPECT_TRUE(std::filesystem::is_empty(h.root.path() / "global"));
+    // The text given with the control change is what is stored if nothing is typed.
+    engine.OnControlChange(u"Text2", u"given");
+    engine.CloseList();
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text2.xml")), "given");
+}
+
+TEST(BufferStore, EachCancelStopsTheCommitWhereItStands) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    enter(h, "Text1", "kept");
+
+    h.sink.cancel["BeforeOpenRecordset"] = true;
+    enter(h, "Text1", "not loaded");
+    h.sink.cancel.clear();
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept");
+
+    h.sink.cancel["BeforeAddRecord"] = true;
+    h.sink.take();
+    enter(h, "Text1", "not added");
+    EXPECT_EQ(h.sink.take(), "BeforeOpenRecordset BeforeAddRecord");
+    h.sink.cancel.clear();
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept");
+
+    h.sink.cancel["BeforeSaveRecordset"] = true;
+    enter(h, "Text1", "not saved");
+    h.sink.cancel.clear();
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept");
+    EXPECT_EQ(engine.Recordset()->RecordCount(), 2); // only in memory until the next reload
+    enter(h, "Text1", "saved");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept,saved");
+}
+
+TEST(BufferStore, BuddyControlLimitsStoringToOneControlIgnoringCase) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    engine.LetBuddyControl(u"Text1");
+    engine.OnControlChange(u"TEXT1", u"");
+    EXPECT_EQ(engine.CurrentControlName(), u"TEXT1");
+    engine.OnControlChange(u"Text2", u"");
+    EXPECT_EQ(engine.CurrentControlName(), u"");
+    EXPECT_TRUE(endsWith(engine.bufferPath(), u"-Text2.xml"));
+    h.type("typed in text2");
+    engine.CloseList();
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text2.xml")), "missing");
+    enter(h, "text1", "typed in text1");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-text1.xml")), "typed in text1");
+}
+
+TEST(BufferStore, TheBufferKindChoosesTheFolderAtTheNextControlChange) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    engine.LetControlGroupName(u"Grp");
+    engine.OnControlChange(u"A", u"");
+    engine.LetBufferUsage(buePrivate); // takes effect at the next change
+    h.type("global value");
+    engine.OnControlChange(u"A", u"");
+    h.type("private value");
+    engine.LetBufferUsage(5); // any other value counts as global
+    engine.OnControlChange(u"A", u"");
+    h.type("global again");
+    engine.CloseList();
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("Grp-A.xml")), "global value,global again");
+    EXPECT_EQ(EngineHarness::valuesOf(h.privateFile("Grp-A.xml")), "private value");
+}
+
+TEST(BufferStore, OverTheLimitTheOldestFileLosesItsFirstRowOrIsDeleted) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    EngineHarness::writeBuffer(h.globalFile("-Old.xml"), {"1", "2", "3", "4", "5"});
+    EngineHarness::writeBuffer(h.globalFile("-Single.xml"), {"only"});
+    setModified(h.globalFile("-Old.xml"), 300);
+    setModified(h.globalFile("-Single.xml"), 200);
+    engine.LetGlobalBufferSize(0); // every written commit trims once
+    const int yieldsBefore = h.desktop->doEventsCount;
+    enter(h, "New", "value");
+    EXPECT_EQ(h.desktop->doEventsCount - yieldsBefore, 3); // once per file visited
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Old.xml")), "2,3,4,5");
+
+    setModified(h.globalFile("-Old.xml"), 100);
+    enter(h, "New", "second");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Single.xml")), "missing");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-New.xml")), "value,second");
+}
+
+TEST(BufferStore, OnEqualTimesTheEarlierListedFileIsTrimmed) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    EngineHarness::writeBuffer(h.globalFile("-B.xml"), {"b1", "b2"});
+    EngineHarness::writeBuffer(h.globalFile("-A.xml"), {"a1", "a2"});
+    const auto when = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(toPath(h.globalFile("-A.xml")), when);
+    std::filesystem::last_write_time(toPath(h.globalFile("-B.xml")), when);
+    engine.LetGlobalBufferSize(0);
+    enter(h, "C", "c1");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-A.xml")), "a2");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-B.xml")), "b1,b2");
+}
+
+TEST(BufferStore, AFolderWhoseOnlyFileIsTheBufferTrimsThatFile) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    engine.LetGlobalBufferSize(-5); // a negative limit acts as 0
+    enter(h, "Text1", "a");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "missing");
+    enter(h, "Text1", "b");
+    enter(h, "Text1", "c");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "c");
+}
+
+TEST(BufferStore, LargeLimitsWorkAndNeverOverflow) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    for (const std::int32_t megabytes : {2047, 2048, 2147483647}) {
+        engine.LetGlobalBufferSize(megabytes);
+        const std::string value = "value " + std::to_string(megabytes);
+        EXPECT_NO_THROW(enter(h, "Text1", value));
+    }
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")),
+              "value 2047,value 2048,value 2147483647");
+}
+
+TEST(BufferStore, TrimmingUsesTheFolderAndLimitOfTheBufferInUse) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    EngineHarness::writeBuffer(h.privateFile("-Private.xml"), {"p1", "p2"});
+    engine.LetPrivateBufferSize(0);  // the private folder is over its limit...
+    engine.LetGlobalBufferSize(100); // ...the global one is not
+    engine.LetBufferUsage(5);        // stored in the global folder
+    enter(h, "Text1", "value");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "value");
+    EXPECT_EQ(EngineHarness::valuesOf(h.privateFile("-Private.xml")), "p1,p2");
+}
+
+TEST(BufferStore, AHandlerThatClosesTheListInsideACommitStoresTheValueOnce) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    bool reentered = false;
+    h.sink.actions["BeforeAddRecord"] = [&] {
+        if (!reentered) {
+            reentered = true;
+            engine.CloseList();
+        }
+    };
+    enter(h, "Text1", "once");
+    EXPECT_TRUE(reentered);
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "once");
+
+    // Switching controls from inside the commit writes the value to the file
+    // it was loaded from, never into the other control's file.
+    EngineHarness::writeBuffer(h.globalFile("-Other.xml"), {"other"});
+    bool switched = false;
+    h.sink.actions["BeforeAddRecord"] = nullptr;
+    h.sink.actions["AfterSaveRecord"] = [&] {
+        if (!switched) {
+            switched = true;
+            engine.OnControlChange(u"Other", u"");
+        }
+    };
+    enter(h, "Text1", "twice");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "once,twice");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Other.xml")), "other");
+}
+
+TEST(BufferStore, AFailingHandlerLeavesTheFileAsItWas) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    enter(h, "Text1", "kept");
+    for (const char* event :
+         {"BeforeAddRecord", "BeforeSaveRecord", "AfterSaveRecord", "BeforeSaveRecordset"}) {
+        SCOPED_TRACE(event);
+        h.sink.actions[event] = [] { throw AutomationError(error::PermissionDenied); };
+        engine.OnControlChange(u"Text1", u"");
+        h.type(std::string("lost in ") + event);
+        EXPECT_THROW(engine.CloseList(), AutomationError);
+        h.sink.actions.clear();
+        EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept");
+        h.type(""); // nothing left to store
+    }
+}
+
+TEST(BufferStore, AHostSessionLeavesExactlyTheEnteredValuesInEachFile) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    struct Entry {
+        const char* group;
+        std::int32_t usage;
+        const char* control;
+        const char* text;
+    };
+    const Entry session[] = {
+        {"Customers", bueGlobal, "Name", "Ada Lovelace"},
+        {"Customers", bueGlobal, "City", "London"},
+        {"Customers", bueGlobal, "Name", "Grace Hopper"},
+        {"Customers", bueGlobal, "Name", "ada lovelace"}, // a duplicate
+        {"Orders", buePrivate, "City", "Zürich"},
+        {"Orders", buePrivate, "City", ""}, // nothing typed
+        {"Customers", bueGlobal, "City", "New York"},
+        {"Orders", buePrivate, "City", "Genève"},
+        {"Orders", buePrivate, "Notes", "line one\r\nline two"},
+    };
+    for (const Entry& entry : session) {
+        engine.LetControlGroupName(EngineHarness::u(entry.group));
+        engine.LetBufferUsage(entry.usage);
+        engine.OnControlChange(EngineHarness::u(entry.control), u"");
+        for (std::size_t length = 1; length <= std::string(entry.text).size(); ++length) {
+            h.type(std::string(entry.text).substr(0, length)); // keystroke by keystroke
+        }
+    }
+    engine.CloseList();
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("Customers-Name.xml")),
+              "Ada Lovelace,Grace Hopper");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("Customers-City.xml")), "London,New York");
+    EXPECT_EQ(EngineHarness::valuesOf(h.privateFile("Orders-City.xml")), "Zürich,Genève");
+    EXPECT_EQ(EngineHarness::valuesOf(h.privateFile("Orders-Notes.xml")), "line one\r\nline two");
+}
+
+TEST(BufferStore, ClosingTheListWithoutInitialisationInitialisesFirst) {
+    EngineHarness h;
+    h.engine->CloseList();
+    EXPECT_EQ(h.engine->MaxDisplayRows(), 8);
+    EXPECT_NE(h.engine->listWindow(), nullptr);
+}
+
+} // namespace
+} // namespace fillahead::testing
