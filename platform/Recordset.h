@@ -43,6 +43,7 @@ inline constexpr std::int32_t kStateClosed = 0;
 inline constexpr std::int32_t kStateOpen = 1;
 inline constexpr std::int32_t kPersistXml = 1;
 inline constexpr std::int32_t kAffectCurrent = 1;
+inline constexpr std::int32_t kPositionUnknown = -1; // empty, or the current row was deleted
 inline constexpr std::int32_t kPositionBof = -2;
 inline constexpr std::int32_t kPositionEof = -3;
 
@@ -70,7 +71,8 @@ public:
     // Open on a file saved in the rowset XML layout: its fields and rows,
     // updatable, the first row current. A file that is missing, unreadable or
     // damaged raises an error naming the file and the problem, and the record
-    // set stays closed with nothing loaded. 3705 when already open.
+    // set stays closed with nothing loaded. 3705 when already open. Fields
+    // appended while closed give way to the file's.
     void Open(const Text& path);
     // Drops rows, fields and filter. 3704 when closed.
     void Close();
@@ -87,7 +89,8 @@ public:
     // Number of presented rows. 3704 when closed.
     std::int32_t RecordCount() const;
     // 1-based position of the current row among the presented rows;
-    // kPositionBof / kPositionEof when before the first or after the last.
+    // kPositionBof / kPositionEof when before the first or after the last,
+    // kPositionUnknown when nothing is presented or the row was deleted.
     std::int32_t AbsolutePosition() const;
     // BOF and EOF of the original layer (EOF is a C macro, hence the names).
     bool IsBOF() const;

@@ -1,0 +1,49 @@
+// AtomicFile: whole-file reads, and replacing a file in one step so that a
+// crash or a failure at any moment leaves either the old or the new content,
+// never a torn file. Errors are AutomationErrors that name the file.
+//
+// A replacement is written to a temporary file in the target's folder (named
+// "<target>.<process>-<n>.fillahead-tmp"), forced to disk and renamed over
+// the target. A process killed meanwhile leaves its temporary behind; loads
+// and saves in that folder remove temporaries older than a minute (younger
+// ones may belong to a save still in progress in another process).
+#pragma once
+
+#include "platform/FileIo.h"
+#include "platform/Text.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace fillahead {
+
+struct FileSnapshot {
+    std::string bytes;
+    fileio::FileStamp stamp;
+    // False when the file changed while it was read: the stamp then proves
+    // nothing about the bytes.
+    bool stampMatchesBytes = false;
+};
+
+// The whole file. 3002 when it cannot be opened, 3003 when reading fails.
+FileSnapshot readWholeFile(const Text& path);
+
+// Replaces path with content; returns the new file's stamp. On failure 3004
+// naming the file, the old file intact and no temporary left behind.
+fileio::FileStamp replaceFileAtomically(const Text& path, std::string_view content);
+
+// True for the names replaceFileAtomically gives its temporaries.
+bool isTemporaryFileName(TextView fileName);
+
+// Removes the temporaries in the folder of path that are older than a minute.
+// Failures are ignored: a temporary that cannot be removed now is tried again
+// later.
+void removeStaleTemporaries(const Text& path);
+
+// Test hook: the steps of a replacement, in order. A hook that returns true
+// for a step makes it fail the way a system error would.
+enum class ReplaceStep { Create, Write, Flush, Close, Rename };
+void setReplaceFailureHookForTesting(std::function<bool(ReplaceStep)> hook);
+
+} // namespace fillahead

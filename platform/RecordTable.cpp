@@ -1,0 +1,147 @@
+#include "platform/RecordTable.h"
+
+#include "platform/AutomationError.h"
+
+#include <limits>
+
+namespace fillahead {
+namespace {
+
+// Cells address the arena with 32 bits.
+void checkArenaSize(std::size_t size) {
+    if (size >= std::numeric_limits<std::uint32_t>::max()) {
+        throw AutomationError(error::OutOfMemory);
+    }
+}
+
+} // namespace
+
+Column::Column() = default;
+
+Column::Cell Column::store(std::optional<TextView> value) {
+    if (!value) {
+        return {0, kNullLength};
+    }
+    const std::size_t offset = arena_.size();
+    checkArenaSize(offset + value->size());
+    arena_.append(*value);
+    return {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(value->size())};
+}
+
+void Column::append(std::optional<TextView> value) {
+    cells_.push_back(store(value));
+    if (indexCurrent_) {
+        index_.append(value);
+    }
+}
+
+void Column::set(std::uint32_t row, std::optional<TextView> value) {
+    Cell& cell = cells_[row];
+    if (cell.length != kNullLength) {
+        unusedChars_ += cell.length;
+    }
+    cell = store(value);
+    indexCurrent_ = false;
+    // Values rewritten over and over would grow the arena without end.
+    if (unusedChars_ > 4096 && unusedChars_ > arena_.size() / 2) {
+        compact();
+    }
+}
+
+void Column::compact() {
+    Text packed;
+    packed.reserve(arena_.size() - unusedChars_);
+    for (Cell& cell : cells_) {
+        if (cell.length != kNullLength) {
+            const std::size_t offset = packed.size();
+            packed.append(arena_, cell.offset, cell.length);
+            cell.offset = static_cast<std::uint32_t>(offset);
+        }
+    }
+    arena_ = std::move(packed);
+    unusedChars_ = 0;
+}
+
+void Column::appendLoaded(std::size_t offset) {
+    checkArenaSize(arena_.size());
+    cells_.push_back(
+        {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(arena_.size() - offset)});
+    indexCurrent_ = false;
+}
+
+void Column::appendLoadedNull() {
+    cells_.push_back({0, kNullLength});
+    indexCurrent_ = false;
+}
+
+void Column::buildIndex() const {
+    const auto rows = static_cast<std::uint32_t>(cells_.size());
+    // Folding keeps the length in code points; most text is ASCII.
+    index_.assign(rows, arena_.size() + arena_.size() / 8,
+                  [this](std::uint32_t row) { return value(row); });
+    indexCurrent_ = true;
+}
+
+const SearchIndex& Column::index() const {
+    if (!indexCurrent_) {
+        buildIndex();
+    }
+    return index_;
+}
+
+void RecordTable::addField(FieldInfo field) {
+    fields_.push_back(std::move(field));
+    columns_.emplace_back();
+}
+
+std::optional<std::size_t> RecordTable::findField(TextView name) const {
+    for (std::size_t index = 0; index < fields_.size(); ++index) {
+        if (equalsIgnoringCase(fields_[index].definition.name, name)) {
+            return index;
+        }
+    }
+    return std::nullopt;
+}
+
+std::uint32_t RecordTable::appendRow(std::size_t field, std::optional<TextView> value) {
+    if (slots_ == std::numeric_limits<std::uint32_t>::max() - 1) {
+        throw AutomationError(error::OutOfMemory);
+    }
+    // The one column that can refuse (a full arena) goes first, before any
+    // other column has grown.
+    columns_[field].append(value);
+    for (std::size_t index = 0; index < columns_.size(); ++index) {
+        if (index != field) {
+            columns_[index].append(std::nullopt);
+        }
+    }
+    if (deletedCount_ != 0) {
+        deleted_.push_back(false);
+    }
+    return slots_++;
+}
+
+void RecordTable::deleteRow(std::uint32_t slot) {
+    if (deletedCount_ == 0) {
+        deleted_.assign(slots_, false);
+    }
+    if (!deleted_[slot]) {
+        deleted_[slot] = true;
+        ++deletedCount_;
+    }
+}
+
+void RecordTable::countLoadedRow() {
+    if (slots_ == std::numeric_limits<std::uint32_t>::max() - 1) {
+        throw AutomationError(error::OutOfMemory);
+    }
+    ++slots_;
+}
+
+void RecordTable::buildIndexes() const {
+    for (const Column& column : columns_) {
+        column.buildIndex();
+    }
+}
+
+} // namespace fillahead

@@ -1,0 +1,35 @@
+// RowsetXml: the buffer file's layout (the rowset XML persistence of the
+// original data layer), read and written by hand.
+//
+// The reader takes what that layer and older versions of it wrote: both
+// schema variants, rows plain, in rs:insert or as the new side of rs:update
+// (rs:delete rows are skipped), aliased field names, any prefixes (namespaces
+// are matched by URI), a byte-order mark, a declaration, comments and
+// attributes it does not know. It is no general XML parser: document type
+// declarations are refused, elements may nest 64 deep, and anything damaged
+// (not UTF-8, not well-formed, truncated, another kind of XML) is an error
+// rather than a partial load. It never reads outside the document.
+//
+// The writer writes one exact form: tabs, CR LF, single quotes, the rows in
+// one rs:insert block, and every character the text holds; those XML cannot
+// carry (control characters, lone surrogates, U+FFFE, U+FFFF) as character
+// references that this reader reads back.
+#pragma once
+
+#include "platform/RecordTable.h"
+#include "platform/Text.h"
+
+#include <string>
+#include <string_view>
+
+namespace fillahead::rowsetxml {
+
+// Reads document into table, which must have no fields yet, and builds its
+// search indexes. Failure is AutomationError 3003 naming source, the line
+// and the problem; table is then unspecified.
+void read(std::string_view document, RecordTable& table, TextView source);
+
+// Appends the document for every row of table that is not deleted.
+void write(const RecordTable& table, std::string& out);
+
+} // namespace fillahead::rowsetxml

@@ -1,0 +1,74 @@
+// SearchIndex: one column of a record set in the form its filters search:
+// every value case-folded (the shared simple folding) and in UTF-8, all in one
+// buffer, each between two kSeparator bytes; a Null is the single byte kNull.
+// Neither byte ever occurs in UTF-8, so a filter is one byte pattern found
+// anywhere in the buffer:
+//   contains "ab"     ab          starts with "ab"   <sep>ab
+//   ends with "ab"    ab<sep>     equals "ab"        <sep>ab<sep>
+// and a Null row never matches. The whole-buffer search tests a pattern's
+// first and last byte 16 positions at a time (SSE2 where the compiler offers
+// it, a plain loop elsewhere) and compares the rest only where both match.
+#pragma once
+
+#include "platform/Text.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fillahead {
+
+class SearchIndex {
+public:
+    static constexpr char kSeparator = '\xFF';
+    static constexpr char kNull = '\xFE';
+
+    SearchIndex();
+
+    // Replaces the content with rows values, valueOf(row) giving each.
+    template <typename ValueOf>
+    void assign(std::uint32_t rows, std::size_t byteEstimate, ValueOf&& valueOf) {
+        clear();
+        starts_.reserve(std::size_t{rows} + 1);
+        bytes_.reserve(byteEstimate + rows + kPadding + 1);
+        for (std::uint32_t row = 0; row < rows; ++row) {
+            appendUnpadded(valueOf(row));
+        }
+        pad();
+    }
+    // Adds the next row.
+    void append(std::optional<TextView> value);
+    std::uint32_t rowCount() const noexcept {
+        return static_cast<std::uint32_t>(starts_.size() - 1);
+    }
+
+    // The rows whose delimited form contains pattern, in ascending order. An
+    // empty pattern matches every row that is not Null.
+    void findAll(std::string_view pattern, std::vector<std::uint32_t>& out) const;
+    // The same among the given rows (ascending) only.
+    void findAmong(std::string_view pattern, const std::vector<std::uint32_t>& rows,
+                   std::vector<std::uint32_t>& out) const;
+
+private:
+    void clear();
+    void appendUnpadded(std::optional<TextView> value);
+    bool isNull(std::uint32_t row) const noexcept;
+    // The row holding the byte at offset, looking forward from row hint.
+    std::uint32_t rowAt(std::size_t offset, std::uint32_t hint) const noexcept;
+    void pad();
+
+    // Reads run up to 64 bytes past the last separator, into kNull padding
+    // that no pattern byte equals.
+    static constexpr std::size_t kPadding = 64;
+
+    std::string bytes_;                 // <sep> row0 <sep> row1 <sep> ... <sep> padding
+    std::vector<std::uint32_t> starts_; // offset of the separator before each row, then the last
+};
+
+// The pattern a filter searches for (see above), appended to out.
+enum class MatchKind { Equal, Contains, StartsWith, EndsWith };
+void appendSearchPattern(MatchKind kind, TextView value, std::string& out);
+
+} // namespace fillahead

@@ -1,0 +1,244 @@
+// The record set as the engine and the list grid use it: states, rows, the
+// current row, bookmarks, revisions, and reopening a file.
+#include "platform/Recordset.h"
+
+#include "platform/AutomationError.h"
+#include "tests/platform/RecordsetTesting.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fillahead {
+namespace {
+
+using testkit::fill;
+using testkit::readBytes;
+using testkit::render;
+using testkit::TemporaryFolder;
+using testkit::writeBytes;
+
+template <typename Call>
+std::int32_t errorOf(Call&& call) {
+    try {
+        call();
+    } catch (const AutomationError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+TEST(Recordset, StatesAndTheOperationsEachAllows) {
+    Recordset records;
+    EXPECT_EQ(records.State(), kStateClosed);
+    EXPECT_EQ(errorOf([&] { records.Open(); }), error::InvalidArgument); // no fields
+    records.AppendField({u"Name"});
+    EXPECT_EQ(errorOf([&] { records.AppendField({u"NAME"}); }), error::AlreadyInCollection);
+    for (auto closedCall : std::initializer_list<std::function<void()>>{
+             [&] { records.RecordCount(); }, [&] { records.SetFilter(u"Name = 'a'"); },
+             [&] { records.AddNew(u"Name", u"a"); }, [&] { records.MoveFirst(); },
+             [&] { records.Save(u"x.xml"); }, [&] { records.Close(); }}) {
+        EXPECT_EQ(errorOf(closedCall), error::ObjectClosed);
+    }
+
+    records.Open();
+    EXPECT_EQ(records.State(), kStateOpen);
+    EXPECT_EQ(errorOf([&] { records.Open(); }), error::ObjectOpen);
+    EXPECT_EQ(errorOf([&] { records.AppendField({u"Other"}); }), error::NotAllowedInContext);
+    EXPECT_EQ(errorOf([&] { records.Save(u"x.csv", 0); }), error::InvalidArgument);
+    EXPECT_EQ(records.FindField(u"nAmE"), std::optional<std::size_t>(0));
+
+    records.AddNew(u"Name", u"a");
+    records.SetFilter(u"Name = 'a'");
+    records.Close();
+    EXPECT_EQ(records.State(), kStateClosed);
+    EXPECT_EQ(records.FieldCount(), 0u);
+    EXPECT_EQ(records.Filter(), Variant(0));
+}
+
+TEST(Recordset, AddNewAndFieldValuesOfTheCurrentRow) {
+    Recordset records;
+    records.AppendField({u"Name"});
+    records.AppendField({u"Note"});
+    records.Open();
+    EXPECT_TRUE(records.IsBOF() && records.IsEOF());
+    EXPECT_EQ(records.AbsolutePosition(), kPositionUnknown);
+    EXPECT_EQ(errorOf([&] { records.FieldValue(u"Name"); }), error::NoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { records.MoveFirst(); }), error::NoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { records.Update(); }), error::NoCurrentRecord);
+
+    records.AddNew(u"Name", u"first");
+    records.AddNew(u"name", Variant(std::int32_t{42})); // stored as its text
+    EXPECT_EQ(records.AbsolutePosition(), 2);
+    EXPECT_EQ(records.FieldValue(u"Name"), Variant(u"42"));
+    EXPECT_TRUE(records.FieldValue(u"Note").isNull());
+    records.SetFieldValue(u"Note", u"n");
+    records.Update();
+    records.MoveFirst();
+    records.SetFieldValue(u"Name", Variant::null());
+    records.AddNew(u"Note", Variant());
+    EXPECT_EQ(render(records), "-|-\n42|n\n-|-\n");
+    EXPECT_EQ(errorOf([&] { records.FieldValue(u"Missing"); }), error::ItemNotFound);
+    EXPECT_EQ(errorOf([&] { records.AddNew(u"Missing", u"x"); }), error::ItemNotFound);
+}
+
+TEST(Recordset, MovingAndDeleting) {
+    Recordset records;
+    fill(records, {u"a", u"b", u"c"});
+    records.MoveFirst();
+    EXPECT_EQ(records.AbsolutePosition(), 1);
+    records.MoveNext();
+    records.Delete(kAffectCurrent);
+    // The deleted row stays current until the next move.
+    EXPECT_EQ(records.RecordCount(), 2);
+    EXPECT_EQ(records.AbsolutePosition(), kPositionUnknown);
+    EXPECT_FALSE(records.IsBOF() || records.IsEOF());
+    EXPECT_EQ(errorOf([&] { records.FieldValue(u"SavedStringField"); }), error::NoCurrentRecord);
+    EXPECT_FALSE(records.CurrentBookmark());
+    records.MoveNext();
+    EXPECT_EQ(records.FieldValue(u"SavedStringField"), Variant(u"c"));
+    records.Delete();
+    records.MoveNext();
+    EXPECT_TRUE(records.IsEOF());
+    EXPECT_EQ(records.AbsolutePosition(), kPositionEof);
+    EXPECT_EQ(errorOf([&] { records.MoveNext(); }), error::NoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { records.Delete(2); }), error::InvalidArgument);
+    records.MoveLast();
+    EXPECT_EQ(render(records), "a\n");
+    EXPECT_EQ(records.FieldValue(u"SavedStringField"), Variant(u"a"));
+}
+
+TEST(Recordset, BookmarksAreStableAndNeverReused) {
+    Recordset records;
+    fill(records, {u"apple", u"banana", u"cherry", u"avocado"});
+    std::vector<Bookmark> marks;
+    for (std::int32_t row = 0; row < 4; ++row) {
+        marks.push_back(records.BookmarkAt(row));
+    }
+    records.SetFilter(u"SavedStringField Like 'a*'");
+    EXPECT_EQ(records.BookmarkAt(1), marks[3]);
+    EXPECT_EQ(records.PresentedIndexOf(marks[3]), 1);
+    EXPECT_FALSE(records.PresentedIndexOf(marks[1]));
+    EXPECT_EQ(records.ValueAt(marks[1], 0), Variant(u"banana")); // presented or not
+    EXPECT_EQ(errorOf([&] { records.MoveToBookmark(marks[1]); }), error::InvalidArgument);
+    EXPECT_EQ(errorOf([&] { records.BookmarkAt(2); }), error::NoCurrentRecord);
+    records.MoveToBookmark(marks[3]);
+    EXPECT_EQ(records.CurrentBookmark(), marks[3]);
+    records.Delete();
+    EXPECT_EQ(errorOf([&] { records.ValueAt(marks[3], 0); }), error::NoCurrentRecord);
+    records.SetFilter(0);
+    EXPECT_EQ(records.PresentedIndexOf(marks[2]), 2);
+
+    records.Close();
+    fill(records, {u"new"});
+    for (const Bookmark old : marks) {
+        EXPECT_NE(records.BookmarkAt(0), old);
+        EXPECT_FALSE(records.PresentedIndexOf(old));
+    }
+}
+
+TEST(Recordset, RevisionFollowsThePresentedRows) {
+    Recordset records;
+    fill(records, {u"a", u"b"});
+    std::uint64_t seen = records.Revision();
+    auto changed = [&] {
+        const bool result = records.Revision() != seen;
+        seen = records.Revision();
+        return result;
+    };
+    records.MoveFirst();
+    records.MoveNext();
+    EXPECT_FALSE(changed());
+    records.SetFilter(u"SavedStringField = 'a'");
+    EXPECT_TRUE(changed());
+    records.SetFilter(u"SavedStringField = 'a'");
+    EXPECT_TRUE(changed());
+    EXPECT_THROW(records.SetFilter(u"Nope = 'a'"), AutomationError);
+    EXPECT_FALSE(changed());
+    records.SetFieldValue(u"SavedStringField", u"z");
+    EXPECT_TRUE(changed());
+    records.AddNew(u"SavedStringField", u"c");
+    EXPECT_TRUE(changed());
+    records.Delete();
+    EXPECT_TRUE(changed());
+    records.Close();
+    EXPECT_TRUE(changed());
+}
+
+TEST(Recordset, SavesEveryRowWhateverTheFilterAndReloadsThemIdentically) {
+    std::vector<Text> values;
+    for (int i = 0; i < 500; ++i) {
+        values.push_back(u"value " + toText(i * 7919 % 1000) +
+                         (i % 3 == 0 ? u" Ä\U0001F600" : u""));
+    }
+    TemporaryFolder folder;
+    Recordset records;
+    fill(records, values);
+    const std::string all = render(records);
+    records.SetFilter(u"SavedStringField Like '*Ä*'");
+    records.Save(folder.path("buffer.xml"));
+    records.SetFilter(0);
+    EXPECT_EQ(render(records), all);
+    records.Close();
+    records.Open(folder.path("buffer.xml"));
+    EXPECT_EQ(render(records), all);
+    EXPECT_EQ(records.AbsolutePosition(), 1);
+    EXPECT_EQ(records.Filter(), Variant(0));
+}
+
+// Reopening the file this record set last read or wrote may take the content
+// it still holds; a file changed meanwhile is read again, even when the
+// change keeps its size or its time of last write.
+TEST(Recordset, ReopeningReadsAFileChangedBehindItsBack) {
+    TemporaryFolder folder;
+    const Text path = folder.path("buffer.xml");
+    Recordset records;
+    fill(records, {u"alpha", u"bravo"});
+    records.Save(path);
+    const Bookmark before = records.BookmarkAt(0);
+    records.SetFilter(u"SavedStringField = 'bravo'");
+    records.Close();
+
+    records.Open(path); // unchanged: behaves as a fresh read
+    EXPECT_EQ(render(records), "alpha\nbravo\n");
+    EXPECT_EQ(records.Filter(), Variant(0));
+    EXPECT_NE(records.BookmarkAt(0), before);
+    records.Close();
+
+    // Rewritten in place at once: same size, and likely the same time.
+    std::string bytes = readBytes(path);
+    bytes.replace(bytes.find("bravo"), 5, "BRAVO");
+    writeBytes(path, bytes);
+    records.Open(path);
+    EXPECT_EQ(render(records), "alpha\nBRAVO\n");
+    records.Close();
+
+    // A file last written long ago, changed with its write time set back.
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(toPath(path), old);
+    records.Open(path);
+    records.Close();
+    bytes.replace(bytes.find("alpha"), 5, "ALPHA");
+    writeBytes(path, bytes);
+    std::filesystem::last_write_time(toPath(path), old);
+    records.Open(path);
+    EXPECT_EQ(render(records), "ALPHA\nBRAVO\n");
+    records.Close();
+
+    // Replaced by another file of the same size and write time.
+    bytes.replace(bytes.find("ALPHA"), 5, "alpha");
+    writeBytes(folder.path("other.xml"), bytes);
+    std::filesystem::last_write_time(toPath(folder.path("other.xml")), old);
+    std::filesystem::rename(toPath(folder.path("other.xml")), toPath(path));
+    records.Open(path);
+    EXPECT_EQ(render(records), "alpha\nBRAVO\n");
+
+    // Changed content is no longer that of the file.
+    records.AddNew(u"SavedStringField", u"charlie");
+    records.Close();
+    records.Open(path);
+    EXPECT_EQ(render(records), "alpha\nBRAVO\n");
+}
+
+} // namespace
+} // namespace fillahead

@@ -1,0 +1,105 @@
+// Helpers of the record-set tests, in both builds: the fixtures of
+// tests/platform/data (under Wine the source tree is drive Z:), a fresh
+// temporary folder per test, and a record set's presented rows as one string.
+#pragma once
+
+#include "platform/Path.h"
+#include "platform/Recordset.h"
+#include "platform/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace fillahead::testkit {
+
+inline Text fixture(std::string_view name) {
+    Text path =
+        fromUtf8(std::string(FILLAHEAD_SOURCE_DIR) + "/tests/platform/data/" + std::string(name));
+#ifdef _WIN32
+    for (char16_t& c : path) {
+        if (c == u'/') {
+            c = u'\\';
+        }
+    }
+    path = u"Z:" + path;
+#endif
+    return path;
+}
+
+inline std::string readBytes(const Text& path) {
+    std::ifstream in(toPath(path), std::ios::binary | std::ios::ate);
+    std::string bytes(in ? static_cast<std::size_t>(in.tellg()) : 0, '\0');
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+inline void writeBytes(const Text& path, std::string_view bytes) {
+    std::ofstream out(toPath(path), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::random_device random;
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("fillahead-test-" + std::to_string(random()) + std::to_string(random()));
+        std::filesystem::create_directories(folder_);
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    Text path(std::string_view name) const { return fromPath(folder_ / std::string(name)); }
+
+    std::vector<std::string> names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+            names.push_back(toUtf8(fromPath(entry.path().filename())));
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    std::filesystem::path folder_;
+};
+
+// The presented rows, one line each, fields separated by '|', Null as '-'.
+inline std::string render(const Recordset& records) {
+    std::string out;
+    for (std::int32_t row = 0; row < records.RecordCount(); ++row) {
+        const Bookmark bookmark = records.BookmarkAt(row);
+        for (std::size_t field = 0; field < records.FieldCount(); ++field) {
+            const Variant value = records.ValueAt(bookmark, field);
+            if (field != 0) {
+                out += '|';
+            }
+            out += value.isNull() ? std::string("-") : toUtf8(value.toText());
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+// A record set with one field and these values, open.
+inline void fill(Recordset& records, const std::vector<Text>& values,
+                 const Text& field = u"SavedStringField") {
+    records.AppendField({field});
+    records.Open();
+    for (const Text& value : values) {
+        records.AddNew(field, value);
+    }
+}
+
+} // namespace fillahead::testkit

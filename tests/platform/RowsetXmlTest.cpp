@@ -1,0 +1,266 @@
+// The buffer file on disk: files the original data layer wrote, the exact
+// layout we write, characters XML cannot carry, and damaged files.
+#include "platform/RowsetXml.h"
+
+#include "platform/AutomationError.h"
+#include "platform/Recordset.h"
+#include "tests/platform/RecordsetTesting.h"
+
+#include <gtest/gtest.h>
+
+namespace fillahead {
+namespace {
+
+using testkit::fixture;
+using testkit::readBytes;
+using testkit::render;
+using testkit::TemporaryFolder;
+using testkit::writeBytes;
+
+TEST(RowsetXml, OriginalLayoutLoadsWholeAndSavesByteForByte) {
+    Recordset records;
+    records.Open(fixture("original-layout.xml"));
+    EXPECT_EQ(render(records), "first value\n"
+                               "O'Brien\n"
+                               "Königsallee 12, Düsseldorf\n"
+                               "jean.dupont@example.fr\n"
+                               "line one\r\nline two\n"
+                               "<b> & \"q\" tab\tend\n"
+                               "-\n"
+                               "\n");
+    ASSERT_EQ(records.FieldCount(), 1u);
+    EXPECT_EQ(records.Field(0).name, u"SavedStringField");
+    EXPECT_EQ(records.Field(0).type, 8);
+    EXPECT_EQ(records.Field(0).definedSize, 255);
+
+    TemporaryFolder folder;
+    records.Save(folder.path("saved.xml"));
+    EXPECT_EQ(readBytes(folder.path("saved.xml")), readBytes(fixture("original-layout.xml")));
+}
+
+TEST(RowsetXml, ReadsOtherVariantsOfTheLayout) {
+    struct Case {
+        const char* file;
+        std::vector<Text> fields;
+        std::string rows;
+    };
+    const Case cases[] = {
+        // s:attribute references to AttributeTypes beside the row type
+        {"old-schema.xml", {u"City", u"Zip"}, "Lyon|69001\nZürich|-\n-|1000\n"},
+        // the new side of rs:update over its original; rs:delete skipped
+        {"pending-changes.xml",
+         {u"Name", u"Phone"},
+         "United Package|(503) 555-3199\nFederal Shipping|(503) 552-7134\n"
+         "Lightning Shipping|(505) 111-2222\nThunder Overnight|-\n"},
+        {"aliased-names.xml", {u"Saved Field", u"2nd"}, "alpha|beta\n"},
+        // BOM, LF, declaration, comments, other prefixes, unknown attributes
+        {"bom-lf.xml", {u"SavedStringField"}, "Ελευθερίου Βενιζέλου 7\nМосква 'AB😀\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Recordset records;
+        records.Open(fixture(c.file));
+        std::vector<Text> fields;
+        for (std::size_t field = 0; field < records.FieldCount(); ++field) {
+            fields.push_back(records.Field(field).name);
+        }
+        EXPECT_EQ(fields, c.fields);
+        EXPECT_EQ(render(records), c.rows);
+    }
+}
+
+TEST(RowsetXml, KeepsTheFieldDescriptionsOfAFileAndAliasesNamesXmlCannotCarry) {
+    TemporaryFolder folder;
+    Recordset records;
+    records.Open(fixture("old-schema.xml"));
+    EXPECT_EQ(records.Field(0).type, 200); // narrow text
+    EXPECT_EQ(records.Field(1).type, 3);
+    records.Save(folder.path("old.xml"));
+    const std::string saved = readBytes(folder.path("old.xml"));
+    EXPECT_NE(saved.find("<s:AttributeType name='City' rs:number='1' rs:nullable='true' "
+                         "rs:write='true' rs:basetable='Places'>\r\n"
+                         "\t\t\t<s:datatype dt:type='string' rs:dbtype='str' dt:maxLength='40'/>"),
+              std::string::npos);
+    EXPECT_NE(saved.find("<s:datatype dt:type='int' dt:maxLength='4' rs:precision='10' "
+                         "rs:fixedlength='true'/>"),
+              std::string::npos);
+
+    Recordset odd;
+    odd.AppendField({u"Saved Field"});
+    odd.AppendField({u"c0"}); // the alias the first field would take
+    odd.AppendField({u"xmlns"});
+    odd.Open();
+    odd.AddNew(u"Saved Field", u"a");
+    odd.SetFieldValue(u"xmlns", u"b");
+    odd.Save(folder.path("odd.xml"));
+    const std::string text = readBytes(folder.path("odd.xml"));
+    EXPECT_NE(text.find("name='c0_1' rs:name='Saved Field'"), std::string::npos);
+    EXPECT_NE(text.find("name='c2' rs:name='xmlns'"), std::string::npos);
+    odd.Close();
+    odd.Open(folder.path("odd.xml"));
+    EXPECT_EQ(odd.Field(0).name, u"Saved Field");
+    EXPECT_EQ(render(odd), "a|-|b\n");
+}
+
+TEST(RowsetXml, WritesTheExactLayout) {
+    TemporaryFolder folder;
+    Recordset records;
+    testkit::fill(records, {u"first value", u"O'Brien"});
+    records.Save(folder.path("buffer.xml"));
+    EXPECT_EQ(readBytes(folder.path("buffer.xml")),
+              "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882'\r\n"
+              "\txmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882'\r\n"
+              "\txmlns:rs='urn:schemas-microsoft-com:rowset'\r\n"
+              "\txmlns:z='#RowsetSchema'>\r\n"
+              "<s:Schema id='RowsetSchema'>\r\n"
+              "\t<s:ElementType name='row' content='eltOnly' rs:updatable='true'>\r\n"
+              "\t\t<s:AttributeType name='SavedStringField' rs:number='1' rs:nullable='true' "
+              "rs:write='true'>\r\n"
+              "\t\t\t<s:datatype dt:type='string' dt:maxLength='255'/>\r\n"
+              "\t\t</s:AttributeType>\r\n"
+              "\t\t<s:extends type='rs:rowbase'/>\r\n"
+              "\t</s:ElementType>\r\n"
+              "</s:Schema>\r\n"
+              "<rs:data>\r\n"
+              "\t<rs:insert>\r\n"
+              "\t\t<z:row SavedStringField='first value'/>\r\n"
+              "\t\t<z:row SavedStringField='O&#x27;Brien'/>\r\n"
+              "\t</rs:insert>\r\n"
+              "</rs:data>\r\n"
+              "</xml>\r\n");
+
+    records.MoveFirst();
+    records.Delete();
+    records.MoveFirst();
+    records.Delete();
+    records.Save(folder.path("empty.xml"));
+    const std::string empty = readBytes(folder.path("empty.xml"));
+    EXPECT_NE(empty.find("</s:Schema>\r\n<rs:data/>\r\n</xml>\r\n"), std::string::npos);
+    records.Close();
+    records.Open(folder.path("empty.xml"));
+    EXPECT_EQ(records.RecordCount(), 0);
+}
+
+TEST(RowsetXml, EveryCharacterSurvivesTheRoundTrip) {
+    Text every;
+    for (char16_t c = 0; c < 0x20; ++c) {
+        every.push_back(c); // NUL and the other controls XML cannot hold
+    }
+    every += u"'\"&<> ]]> é € \U0001F600";
+    every += {char16_t(0xD800), u'x', char16_t(0xDC00), char16_t(0xFFFE), char16_t(0xFFFF)};
+    const std::vector<Text> values = {every, u"  leading and trailing  ", u"", u"\r\n", u"\t"};
+
+    TemporaryFolder folder;
+    Recordset records;
+    testkit::fill(records, values);
+    records.Save(folder.path("every.xml"));
+    const std::string text = readBytes(folder.path("every.xml"));
+    EXPECT_NE(text.find("&#x0;&#x1;"), std::string::npos);
+    EXPECT_NE(text.find("&#x9;&#xA;&#xB;&#xC;&#xD;"), std::string::npos);
+    EXPECT_NE(text.find("&#xD800;x&#xDC00;&#xFFFE;&#xFFFF;"), std::string::npos);
+    EXPECT_NE(text.find("é € \xF0\x9F\x98\x80"), std::string::npos); // UTF-8 as it is
+
+    Recordset reloaded;
+    reloaded.Open(folder.path("every.xml"));
+    ASSERT_EQ(reloaded.RecordCount(), static_cast<std::int32_t>(values.size()));
+    for (std::int32_t row = 0; row < reloaded.RecordCount(); ++row) {
+        EXPECT_EQ(reloaded.ValueAt(reloaded.BookmarkAt(row), 0).toText(), values[row]);
+    }
+}
+
+// Each damaged file is refused whole: a clear error naming the file, the
+// record set closed with its appended field, the file untouched.
+void expectRefused(const std::string& bytes, const std::string& problem) {
+    SCOPED_TRACE(problem);
+    TemporaryFolder folder;
+    const Text path = folder.path("damaged.xml");
+    writeBytes(path, bytes);
+    Recordset records;
+    records.AppendField({u"Mine"});
+    try {
+        records.Open(path);
+        ADD_FAILURE() << "loaded";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.number(), error::ReadingFile);
+        const std::string description = toUtf8(e.description());
+        EXPECT_NE(description.find(toUtf8(path)), std::string::npos) << description;
+        EXPECT_NE(description.find(problem), std::string::npos) << description;
+    }
+    EXPECT_EQ(records.State(), kStateClosed);
+    ASSERT_EQ(records.FieldCount(), 1u);
+    EXPECT_EQ(records.Field(0).name, u"Mine");
+    EXPECT_EQ(readBytes(path), bytes);
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"damaged.xml"});
+}
+
+const std::string kHead = "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
+                          "xmlns:dt='uuid:C2F41010-65B3-11d1-A29F-00AA00C14882' "
+                          "xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
+                          "<s:Schema id='RowsetSchema'><s:ElementType name='row'>"
+                          "<s:AttributeType name='F'/></s:ElementType></s:Schema>\n<rs:data>\n";
+
+TEST(RowsetXml, DamagedFilesAreRefusedWhole) {
+    expectRefused("", "the file is empty");
+    expectRefused("\xEF\xBB\xBF", "the file is empty");
+    expectRefused("\xFF\xFE<\0x\0", "UTF-16");
+    expectRefused("Name,Phone\nAnna,123\n", "line 1: not an XML document");
+    expectRefused("<html><body><p>hi</p></body></html>", "'html', not 'xml'");
+    expectRefused("<xml><rs:data/></xml>", "prefix 'rs' is not declared");
+    expectRefused("<xml></xml>", "no s:Schema");
+    expectRefused(kHead + "<z:row F='caf\xC3'/></rs:data></xml>", "line 3: invalid UTF-8");
+    expectRefused(kHead + "<z:row F='\x01'/></rs:data></xml>", "control character U+0001");
+    expectRefused(kHead + "<z:row F='a</rs:data></xml>", "'<' inside the value");
+    expectRefused(kHead + "<z:row F='&nbsp;'/></rs:data></xml>", "unknown entity '&nbsp;'");
+    expectRefused(kHead + "<z:row F='&#xFFFFFF;'/></rs:data></xml>", "not a valid character");
+    expectRefused(kHead + "<z:row F='1' F='2'/></rs:data></xml>", "appears twice");
+    expectRefused(kHead + "<z:row F='1'></rs:insert></rs:data></xml>", "does not match");
+    expectRefused(kHead + "text</rs:data></xml>", "unexpected text inside 'rs:data'");
+    expectRefused(kHead + "</rs:data></xml><xml/>", "second document element");
+    expectRefused("<!DOCTYPE xml [<!ENTITY a 'aaaa'>]><xml/>", "document type declaration");
+    expectRefused(kHead + "<z:row F='x'/></rs:data></xml><!-- open",
+                  "inside an unterminated comment");
+}
+
+TEST(RowsetXml, EveryTruncationOfAFileIsRefused) {
+    const std::string whole = readBytes(fixture("original-layout.xml"));
+    const std::size_t end = whole.rfind("</xml>") + 6; // the CR LF after it is optional
+    for (std::size_t length = 0; length < end; ++length) {
+        RecordTable table;
+        EXPECT_THROW(rowsetxml::read(whole.substr(0, length), table, u"cut.xml"), AutomationError)
+            << length;
+    }
+}
+
+// In memory: the reader is what matters here, not a 100 MB disk round trip.
+TEST(RowsetXml, DeepNestingIsRefusedWithoutExhaustingTheStack) {
+    std::string nested(100u << 20, '>');
+    nested.replace(0, 5, "<xml>");
+    for (std::size_t at = 5; at + 3 <= nested.size(); at += 3) {
+        nested[at] = '<';
+        nested[at + 1] = 'a';
+    }
+    RecordTable table;
+    try {
+        rowsetxml::read(nested, table, u"nested.xml");
+        FAIL() << "loaded";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(toUtf8(e.description()),
+                  "Cannot load 'nested.xml': line 1: elements nested more than 64 deep");
+    }
+}
+
+TEST(RowsetXml, MissingFileIsAnErrorOfOpening) {
+    TemporaryFolder folder;
+    Recordset records;
+    try {
+        records.Open(folder.path("missing.xml"));
+        FAIL() << "opened";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.number(), error::OpeningFile);
+        EXPECT_NE(toUtf8(e.description()).find("missing.xml"), std::string::npos);
+    }
+    EXPECT_EQ(records.State(), kStateClosed);
+}
+
+} // namespace
+} // namespace fillahead
