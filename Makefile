@@ -44,7 +44,10 @@ test-windows: windows
 test: test-native test-windows i686
 
 demo: deps
-	@echo "The demo arrives with the list window on Windows; nothing to run yet."
+	cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build $(WIN64) -j$(JOBS) --target FillaheadDemo
+	demo/run-demo $(WIN64)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

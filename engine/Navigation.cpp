@@ -33,9 +33,11 @@ void Fillahead::OnKeyDown(std::int16_t& KeyCode, std::int16_t& /*Shift*/) {
     }
 
     if (KeyCode == kKeyTab || KeyCode == kKeyReturn) {
+        // Only a highlight the user can see is taken: a row left highlighted
+        // when the list was hidden must not land in this or the next field.
         if (testIgnoringErrors([&] {
                 return navigationRow_ > 0 && grid().DataSource() != nullptr &&
-                       grid().SelectedBookmarks().Count() > 0;
+                       grid().SelectedBookmarks().Count() > 0 && window().Height() > 0;
             })) {
             ignoreErrors([&] {
                 Text_ = grid().Columns(0).CellValue(grid().SelectedBookmarks().Item(0)).toText();

@@ -11,11 +11,13 @@ namespace {
 const std::string kCommitEvents =
     "BeforeOpenRecordset BeforeAddRecord BeforeSaveRecord AfterSaveRecord BeforeSaveRecordset";
 
-// Leaves a control with a text typed into it.
+// Types a text into a control and leaves it; then the field is emptied, so
+// that no text is left for the next control change to store again.
 void enter(EngineHarness& h, const std::string& control, const std::string& text) {
     h.engine->OnControlChange(EngineHarness::u(control), u"");
     h.type(text);
     h.engine->CloseList();
+    h.type("");
 }
 
 void setModified(const Text& file, int secondsAgo) {
@@ -44,8 +46,9 @@ TEST(BufferStore, AValueAlreadyStoredRaisesNoEventAfterTheReloadAndWritesNothing
     enter(h, "Name", "O'Brien");
     enter(h, "Name", "Smith");
     const auto written = std::filesystem::last_write_time(toPath(h.globalFile("-Name.xml")));
+    h.engine->OnControlChange(u"Name", u"o'brien"); // the same value, ignoring case
     h.sink.take();
-    enter(h, "Name", "o'brien"); // the same value, ignoring case
+    h.engine->CloseList();
     EXPECT_EQ(h.sink.take(), "BeforeOpenRecordset");
     EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), "O'Brien,Smith");
     EXPECT_EQ(std::filesystem::last_write_time(toPath(h.globalFile("-Name.xml"))), written);
@@ -70,24 +73,31 @@ TEST(BufferStore, EachCancelStopsTheCommitWhereItStands) {
     EngineHarness h;
     Fillahead& engine = h.fresh();
     enter(h, "Text1", "kept");
+    // Commits `text` with `event` cancelled; returns the events raised.
+    const auto commitCancelling = [&](const std::string& event, const std::string& text) {
+        h.sink.cancel[event] = true;
+        engine.OnControlChange(u"Text1", EngineHarness::u(text));
+        h.sink.take();
+        engine.CloseList();
+        h.sink.cancel.clear();
+        return h.sink.take();
+    };
 
-    h.sink.cancel["BeforeOpenRecordset"] = true;
-    enter(h, "Text1", "not loaded");
-    h.sink.cancel.clear();
+    EXPECT_EQ(commitCancelling("BeforeOpenRecordset", "not loaded"), "BeforeOpenRecordset");
+    h.type("");
     EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept");
 
-    h.sink.cancel["BeforeAddRecord"] = true;
-    h.sink.take();
-    enter(h, "Text1", "not added");
-    EXPECT_EQ(h.sink.take(), "BeforeOpenRecordset BeforeAddRecord");
-    h.sink.cancel.clear();
+    EXPECT_EQ(commitCancelling("BeforeAddRecord", "not added"),
+              "BeforeOpenRecordset BeforeAddRecord");
+    h.type("");
     EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept");
 
-    h.sink.cancel["BeforeSaveRecordset"] = true;
-    enter(h, "Text1", "not saved");
-    h.sink.cancel.clear();
+    EXPECT_EQ(commitCancelling("BeforeSaveRecordset", "not saved"), kCommitEvents);
+    EXPECT_EQ(engine.Recordset()->RecordCount(), 2); // in memory only, until the next reload
+    h.type("");
+    EXPECT_EQ(engine.Recordset()->RecordCount(), 1);
     EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept");
-    EXPECT_EQ(engine.Recordset()->RecordCount(), 2); // only in memory until the next reload
+
     enter(h, "Text1", "saved");
     EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept,saved");
 }
@@ -164,9 +174,9 @@ TEST(BufferStore, AFolderWhoseOnlyFileIsTheBufferTrimsThatFile) {
     engine.LetGlobalBufferSize(-5); // a negative limit acts as 0
     enter(h, "Text1", "a");
     EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "missing");
+    EngineHarness::writeBuffer(h.globalFile("-Text1.xml"), {"x", "y"});
     enter(h, "Text1", "b");
-    enter(h, "Text1", "c");
-    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "c");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "y,b");
 }
 
 TEST(BufferStore, LargeLimitsWorkAndNeverOverflow) {

@@ -52,7 +52,10 @@ public:
     std::string take() {
         std::string joined;
         for (const std::string& event : events) {
-            joined += (joined.empty() ? "" : " ") + event;
+            if (!joined.empty()) {
+                joined += ' ';
+            }
+            joined += event;
         }
         events.clear();
         return joined;
@@ -115,7 +118,10 @@ public:
         std::string joined;
         for (std::int32_t i = 0; i < rs.RecordCount(); ++i) {
             const Variant value = rs.ValueAt(rs.BookmarkAt(i), 0);
-            joined += (i == 0 ? "" : ",") + (value.isNull() ? "<null>" : toUtf8(value.toText()));
+            if (i > 0) {
+                joined += ',';
+            }
+            joined += value.isNull() ? std::string("<null>") : toUtf8(value.toText());
         }
         return joined;
     }

@@ -1,0 +1,102 @@
+// The engine on the simulated desktop: one keystroke (OnTextChange with
+// filtering, sizing and the grid refresh) on histories of 1,000, 20,000 and
+// 1,000,000 values, and one commit (CloseList of a new value into a buffer of
+// 20,000 values: reload, duplicate check, add, save).
+#include "bench/SampleValues.h"
+#include "engine/Fillahead.h"
+#include "platform/Path.h"
+#include "platform/Recordset.h"
+#include "platform/simulated/SimulatedDesktop.h"
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <map>
+
+namespace fillahead::bench {
+namespace {
+
+class FixedFolders final : public SystemFolders {
+public:
+    explicit FixedFolders(Text folder) : folder_(std::move(folder)) {}
+    Text CommonFilesFolder() override { return folder_; }
+
+private:
+    Text folder_;
+};
+
+std::filesystem::path benchFolder() {
+    const auto folder = std::filesystem::temp_directory_path() / "fillahead-bench";
+    std::filesystem::create_directories(folder / "buffers");
+    return folder;
+}
+
+// A buffer file with n sample values, written once per size.
+Text bufferFile(std::size_t n) {
+    const auto file = benchFolder() / "buffers" / ("Bench-Field" + std::to_string(n) + ".xml");
+    if (!std::filesystem::exists(file)) {
+        Recordset rs;
+        rs.AppendField({u"SavedStringField", 8, 255, -1});
+        rs.Open();
+        for (const Text& value : sampleValues(n)) {
+            rs.AddNew(u"SavedStringField", value);
+        }
+        rs.Save(fromPath(file));
+    }
+    return fromPath(file);
+}
+
+std::shared_ptr<Fillahead> engineServing(std::size_t n) {
+    bufferFile(n);
+    const auto folder = benchFolder();
+    PlatformServices services;
+    services.fileSystem = std::make_shared<PortableFileSystem>();
+    services.settings = std::make_shared<FileSettingsStore>(folder / "config");
+    services.systemFolders = std::make_shared<FixedFolders>(fromPath(folder));
+    services.desktop = std::make_shared<SimulatedDesktop>();
+    auto engine = std::make_shared<Fillahead>(services);
+    engine->InitProperties();
+    engine->LetGlobalBufferLocation(fromPath(folder / "buffers"));
+    engine->LetGlobalBufferSize(1 << 20); // never trim here
+    engine->LetControlGroupName(u"Bench");
+    engine->OnControlChange(asciiToText("Field" + std::to_string(n)), u"");
+    return engine;
+}
+
+void BM_Keystroke(benchmark::State& state) {
+    const auto n = static_cast<std::size_t>(state.range(0));
+    auto engine = engineServing(n);
+    const std::vector<Text> typing = typingSequence();
+    engine->OnTextChange(u"x"); // loads the buffer once, as the first keystroke does
+    std::size_t keys = 0;
+    for (auto _ : state) {
+        engine->OnTextChange(u""); // the field is cleared: every value is listed
+        for (const Text& text : typing) {
+            engine->OnTextChange(text);
+        }
+        keys += typing.size() + 1;
+    }
+    // Seconds per keystroke (printed with an SI prefix: "25u" is 25 µs).
+    state.counters["per_key"] = benchmark::Counter(
+        static_cast<double>(keys), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Keystroke)->Arg(1000)->Arg(20000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_Commit(benchmark::State& state) {
+    auto engine = engineServing(20000);
+    // Commit into a copy so that the shared 20,000-row file stays as it is.
+    const auto source = toPath(bufferFile(20000));
+    const auto target = source.parent_path() / "Bench-Commit.xml";
+    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+    engine->OnControlChange(u"Commit", u"");
+    std::size_t counter = 0;
+    for (auto _ : state) {
+        engine->OnTextChange(asciiToText("new value " + std::to_string(counter++)));
+        engine->CloseList();
+    }
+    std::filesystem::remove(target);
+}
+BENCHMARK(BM_Commit)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+} // namespace fillahead::bench
