@@ -1,6 +1,6 @@
 #include "platform/PlatformServices.h"
-#include "platform/simulated/SimulatedDesktop.h"
 #include "platform/win32/Registry.h"
+#include "platform/win32/Win32Desktop.h"
 
 namespace fillahead {
 
@@ -9,7 +9,7 @@ PlatformServices DefaultPlatformServices() {
     services.fileSystem = std::make_shared<PortableFileSystem>();
     services.settings = std::make_shared<win32::RegistrySettingsStore>();
     services.systemFolders = std::make_shared<win32::RegistrySystemFolders>();
-    services.desktop = std::make_shared<SimulatedDesktop>();
+    services.desktop = std::make_shared<win32::Win32Desktop>();
     return services;
 }
 

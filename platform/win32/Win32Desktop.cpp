@@ -1,0 +1,88 @@
+#include "platform/win32/Win32Desktop.h"
+
+#include <windows.h>
+
+#include "platform/win32/Dpi.h"
+#include "platform/win32/Interop.h"
+#include "platform/win32/ListPainting.h"
+#include "platform/win32/ListSurfaceWin32.h"
+
+namespace fillahead::win32 {
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+
+// The window the user works in, when it belongs to this thread (the host's
+// form; the list never takes the activation), else none. Its DPI is the one
+// the host measures its controls in.
+HWND hostWindow() {
+    HWND foreground = ::GetForegroundWindow();
+    return GetWindowThreadProcessId(foreground, nullptr) == GetCurrentThreadId() ? foreground
+                                                                                 : nullptr;
+}
+
+} // namespace
+
+Win32Desktop::Win32Desktop() = default;
+Win32Desktop::~Win32Desktop() = default;
+
+std::unique_ptr<ListSurface> Win32Desktop::CreateListSurface(ListSurfaceClient& client) {
+    return std::make_unique<ListSurfaceWin32>(client);
+}
+
+void Win32Desktop::SetWindowPos(WindowHandle window, WindowHandle insertAfter, std::int32_t x,
+                                std::int32_t y, std::int32_t width, std::int32_t height,
+                                std::uint32_t flags) {
+    ::SetWindowPos(ToHwnd(window), ToHwnd(insertAfter), x, y, width, height, flags);
+}
+
+bool Win32Desktop::GetWindowRect(WindowHandle window, WindowRect& rect) {
+    RECT found{};
+    if (!::GetWindowRect(ToHwnd(window), &found)) {
+        return false;
+    }
+    rect = ToWindowRect(found);
+    return true;
+}
+
+WindowHandle Win32Desktop::GetForegroundWindow() {
+    return ToWindowHandle(::GetForegroundWindow());
+}
+
+bool Win32Desktop::SetForegroundWindow(WindowHandle window) {
+    return ::SetForegroundWindow(ToHwnd(window)) != FALSE;
+}
+
+void Win32Desktop::DoEvents() {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+double Win32Desktop::TwipsPerPixelX() {
+    return kTwipsPerInch / DpiOf(hostWindow(), LOGPIXELSX);
+}
+
+double Win32Desktop::TwipsPerPixelY() {
+    return kTwipsPerInch / DpiOf(hostWindow(), LOGPIXELSY);
+}
+
+std::int32_t Win32Desktop::ListRowHeight() {
+    const UINT dpi = DpiOf(hostWindow());
+    if (!fonts_ || fonts_->Dpi() != dpi) {
+        fonts_ = std::make_unique<ListFonts>(dpi);
+    }
+    return fonts_->RowHeight();
+}
+
+WindowHandle Win32Desktop::ShowAboutBox(const AboutInfo& about) {
+    return ToWindowHandle(aboutBoxes_.Show(about));
+}
+
+} // namespace fillahead::win32
