@@ -41,7 +41,7 @@ DemoForm::DemoForm(const DemoOptions& options) : options_(options) {
         {L"N&otes", L"Notes", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL, false},
     };
     if (!options_.transcriptFile.empty()) {
-        transcript_ = _wfopen(options_.transcriptFile.c_str(), L"w");
+        transcript_ = _wfopen(options_.transcriptFile.c_str(), L"wb"); // LF line ends
     }
     engine_ = std::make_shared<Fillahead>();
     engine_->InitProperties();
@@ -209,7 +209,7 @@ void DemoForm::onFieldCommand(Field& field, WORD notification) {
     case EN_CHANGE:
         if (field.served && current_ == &field) {
             engine_->OnTextChange(fromWide(textOf(field.edit)));
-            if (engine_->Visible()) {
+            if (engine_->Visible() && !completing_) {
                 DataGrid& grid = engine_->listWindow()->DataGrid();
                 std::string offered;
                 for (std::int32_t row = 0; row < grid.VisibleRows(); ++row) {
@@ -281,7 +281,9 @@ void DemoForm::TextChange(const Text& NewText) {
         return;
     }
     const std::wstring text = toWide(NewText);
+    completing_ = true; // the change this causes is ours, not the user's
     SetWindowTextW(current_->edit, text.c_str());
+    completing_ = false;
     SendMessageW(current_->edit, EM_SETSEL, text.size(), text.size());
     note("taken " + inQuotes(NewText) + " in " + toUtf8(fromWide(current_->name)));
 }

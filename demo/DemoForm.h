@@ -67,6 +67,7 @@ private:
     std::shared_ptr<Fillahead> engine_;
     std::vector<Field> fields_;
     Field* current_ = nullptr;
+    bool completing_ = false;
     HWND window_ = nullptr;
     HWND status_ = nullptr;
     HWND clearButton_ = nullptr;

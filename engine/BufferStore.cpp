@@ -69,6 +69,7 @@ void Fillahead::CloseList() {
     if (!CurrentControlName_.empty() && !Text_.empty()) {
         if (!bufferRecordSet_) {
             bufferRecordSet_ = std::make_shared<fillahead::Recordset>();
+            grid().SetDataSource(bufferRecordSet_);
         }
         if (!(recordSet().State() != kStateClosed && bufferPath_ == openedBufferPath_)) {
             loadBufferForCommit();

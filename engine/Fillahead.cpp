@@ -93,6 +93,9 @@ void Fillahead::PrepareEngine() {
             DataGrid_ = &attached;
         }
     });
+    // The list shows whatever the record set holds, also when storing was
+    // the only thing that ever loaded it (matching binds it again anyway).
+    ignoreErrors([&] { grid().SetDataSource(bufferRecordSet_); });
 }
 
 void Fillahead::Advise(FillaheadEvents* sink) {

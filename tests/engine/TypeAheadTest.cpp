@@ -251,6 +251,16 @@ TEST_F(TypeAhead, AControlWithoutABufferOffersThePreviousControlsValues) {
     });
 }
 
+TEST_F(TypeAhead, ABufferOnlyEverStoredIsStillListed) {
+    engine.OnControlChange(u"Text1", u"abc");
+    engine.CloseList(); // creates Text1's buffer without any matching
+    engine.OnControlChange(u"Text2", u"");
+    h.sink.take();
+    run({
+        {"type ab", "[abc] h2 text=ab | BeforeListShow"},
+    });
+}
+
 TEST_F(TypeAhead, CancellingTheLoadLeavesNothingToMatch) {
     serve({"value"});
     h.sink.cancel["BeforeOpenRecordset"] = true;
