@@ -197,6 +197,26 @@ TEST(EngineObject, AboutShowsTheBoxTopmostWithoutTakingTheFocus) {
     EXPECT_EQ(h.desktop->doEventsCount, 1);
 }
 
+TEST(EngineObject, EverySinkHearsEachEventAndSharesItsCancel) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    RecordingSink second;
+    RecordingSink third;
+    engine.Advise(&second);
+    engine.Advise(&third);
+    h.sink.actions["BeforeSaveRecord"] = [&] { engine.Unadvise(&third); };
+    second.cancel["BeforeSaveRecordset"] = true; // the first sink's False is overruled
+    engine.OnControlChange(u"Text1", u"value");
+    engine.CloseList();
+    const std::string all = "BeforeOpenRecordset BeforeAddRecord BeforeSaveRecord "
+                            "AfterSaveRecord BeforeSaveRecordset";
+    EXPECT_EQ(h.sink.take(), all);
+    EXPECT_EQ(second.take(), all);
+    EXPECT_EQ(third.take(), "BeforeOpenRecordset BeforeAddRecord"); // disconnected meanwhile
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "missing");
+    engine.Unadvise(&second);
+}
+
 TEST(EngineObject, DestructionUnloadsTheListWindowAndRaisesNothing) {
     EngineHarness h;
     h.fresh();

@@ -52,8 +52,9 @@ protected:
                 for (std::int32_t i = 0; i < grid.SelectedBookmarks().Count(); ++i) {
                     selected = selected || grid.SelectedBookmarks().Item(i) == bookmark;
                 }
+                const Variant value = grid.Columns(0).CellValue(bookmark);
                 out += (row == 0 ? "" : ",") + std::string(selected ? "*" : "") +
-                       toUtf8(grid.Columns(0).CellValue(bookmark).toText());
+                       (value.isNull() ? std::string("<null>") : toUtf8(value.toText()));
             }
             out += "] h" + std::to_string(
                                static_cast<int>(engine.listWindow()->Height() / grid.RowHeight()));
@@ -382,6 +383,27 @@ TEST_F(TypeAhead, AHostRecordSetWithItsOwnFields) {
     engine.SetRecordset(nullptr);
     h.type("an");
     EXPECT_FALSE(engine.Visible()); // no record set: nothing to match
+}
+
+TEST_F(TypeAhead, AHighlightedNullValueKeepsTheTextAndStillCompletes) {
+    auto rs = std::make_shared<Recordset>();
+    rs->AppendField({u"Name", 8, 255, -1});
+    rs->AppendField({u"Id", 8, 255, -1});
+    rs->Open();
+    rs->AddNew(u"Name", u"Anna");
+    rs->AddNew(u"Id", u"9"); // no name: Null
+    engine.LetListField(u"Name");
+    engine.SetRecordset(rs);
+    engine.LetWidth(200);
+    engine.OnControlChange(u"Customer", u"");
+    h.sink.take();
+    run({
+        {"type n", "[Anna] h2 text=n | BeforeListShow"},
+        {"type ", "[Anna,<null>] h3 text="}, // Like never matches Null; no filter shows it
+        {"key Down", "[*Anna,<null>] h3 text= key=0"},
+        {"key Down", "[Anna,*<null>] h3 text= key=0"},
+        {"key Return", "hidden text= key=0 | TextChange()"},
+    });
 }
 
 TEST_F(TypeAhead, RecordSetBindingFollowsTheFieldNames) {
