@@ -1,8 +1,10 @@
 #include "platform/SearchIndex.h"
 
+#include "platform/AsciiRuns.h"
 #include "platform/AutomationError.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -97,28 +99,59 @@ bool containsPattern(const char* begin, const char* end, const Needle& needle) {
 #endif
 }
 
+// The shared folding of U+0000 to U+07FF (Latin, Greek, Cyrillic, Hebrew,
+// Arabic...), looked up instead of searched for.
+char32_t foldSmall(char32_t c) {
+    static const auto table = [] {
+        std::array<char16_t, 0x800> folded{};
+        for (char32_t k = 0; k < 0x800; ++k) {
+            folded[k] = static_cast<char16_t>(foldCase(k));
+        }
+        return folded;
+    }();
+    return c < 0x800 ? table[c] : foldCase(c);
+}
+
+char* appendUtf8(char32_t c, char* to) {
+    if (c < 0x80) {
+        *to++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *to++ = static_cast<char>(0xC0 | (c >> 6));
+        *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *to++ = static_cast<char>(0xE0 | (c >> 12));
+        *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *to++ = static_cast<char>(0xF0 | (c >> 18));
+        *to++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return to;
+}
+
 } // namespace
 
 SearchIndex::SearchIndex() {
-    clear();
-    pad();
+    startBulk(0, 0);
+    seal();
 }
 
-void SearchIndex::clear() {
-    bytes_.assign(1, kSeparator);
-    starts_.assign(1, 0);
+void SearchIndex::startBulk(std::size_t rowEstimate, std::size_t byteEstimate) {
+    bytes_.clear();
+    bytes_.reserve(byteEstimate + rowEstimate + kPadding + 1);
+    bytes_.push_back(kSeparator);
+    starts_.clear();
+    starts_.reserve(rowEstimate + 1);
+    starts_.push_back(0);
 }
 
-void SearchIndex::pad() {
+void SearchIndex::seal() {
     bytes_.append(kPadding, kNull);
 }
 
-void SearchIndex::appendUnpadded(std::optional<TextView> value) {
-    if (value) {
-        appendFoldedUtf8(*value, bytes_);
-    } else {
-        bytes_.push_back(kNull);
-    }
+void SearchIndex::endRow() {
     if (bytes_.size() >= std::numeric_limits<std::uint32_t>::max()) {
         throw AutomationError(error::OutOfMemory);
     }
@@ -126,10 +159,93 @@ void SearchIndex::appendUnpadded(std::optional<TextView> value) {
     bytes_.push_back(kSeparator);
 }
 
+void SearchIndex::appendUnsealed(std::optional<TextView> value) {
+    if (!value) {
+        bytes_.push_back(kNull);
+        endRow();
+        return;
+    }
+    // The shared folding, code point by code point, written in place: a
+    // UTF-16 unit never takes more than three bytes of UTF-8 (a pair four).
+    // A lone surrogate becomes U+FFFD, as appendFoldedUtf8 has it.
+    const TextView text = *value;
+    const std::size_t used = bytes_.size();
+    bytes_.resize(used + text.size() * 3);
+    char* to = bytes_.data() + used;
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        char32_t c = text[i];
+        if (c < 0x80) {
+            *to++ = static_cast<char>(c + (c - U'A' < 26 ? 32 : 0));
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < size && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacementCharacter;
+        }
+        to = appendUtf8(foldSmall(c), to);
+    }
+    bytes_.resize(static_cast<std::size_t>(to - bytes_.data()));
+    endRow();
+}
+
+void SearchIndex::appendUnsealedAscii(std::string_view text) {
+    const std::size_t used = bytes_.size();
+    bytes_.resize(used + text.size());
+    ascii::lower(text.data(), text.size(), bytes_.data() + used);
+    endRow();
+}
+
+std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, char16_t* text) {
+    // Folding keeps a code point's UTF-8 length except for a few letters
+    // (U+023A and the like go from two bytes to three): room for the worst.
+    const std::size_t used = bytes_.size();
+    bytes_.resize(used + utf8.size() * 3 / 2 + 1);
+    char* to = bytes_.data() + used;
+    char16_t* const textStart = text;
+    const char* p = utf8.data();
+    const char* end = p + utf8.size();
+    while (p < end) {
+        const std::size_t run = ascii::runLength(p, static_cast<std::size_t>(end - p));
+        ascii::widen(p, run, text);
+        ascii::lower(p, run, to);
+        p += run;
+        text += run;
+        to += run;
+        if (p == end) {
+            break;
+        }
+        const auto lead = static_cast<unsigned char>(*p++);
+        char32_t c = 0;
+        if (lead < 0xE0) {
+            c = ((lead & 0x1Fu) << 6) | (*p++ & 0x3Fu);
+        } else if (lead < 0xF0) {
+            c = ((lead & 0x0Fu) << 12) | ((*p++ & 0x3Fu) << 6);
+            c |= *p++ & 0x3Fu;
+        } else {
+            c = ((lead & 0x07u) << 18) | ((*p++ & 0x3Fu) << 12);
+            c |= (*p++ & 0x3Fu) << 6;
+            c |= *p++ & 0x3Fu;
+        }
+        if (c < 0x10000) {
+            *text++ = static_cast<char16_t>(c);
+        } else {
+            *text++ = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            *text++ = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+        to = appendUtf8(foldSmall(c), to);
+    }
+    bytes_.resize(static_cast<std::size_t>(to - bytes_.data()));
+    endRow();
+    return static_cast<std::size_t>(text - textStart);
+}
+
 void SearchIndex::append(std::optional<TextView> value) {
     bytes_.resize(std::size_t{starts_.back()} + 1);
-    appendUnpadded(value);
-    pad();
+    appendUnsealed(value);
+    seal();
 }
 
 bool SearchIndex::isNull(std::uint32_t row) const noexcept {

@@ -30,16 +30,25 @@ public:
     // Replaces the content with rows values, valueOf(row) giving each.
     template <typename ValueOf>
     void assign(std::uint32_t rows, std::size_t byteEstimate, ValueOf&& valueOf) {
-        clear();
-        starts_.reserve(std::size_t{rows} + 1);
-        bytes_.reserve(byteEstimate + rows + kPadding + 1);
+        startBulk(rows, byteEstimate);
         for (std::uint32_t row = 0; row < rows; ++row) {
-            appendUnpadded(valueOf(row));
+            appendUnsealed(valueOf(row));
         }
-        pad();
+        seal();
     }
     // Adds the next row.
     void append(std::optional<TextView> value);
+
+    // Building row by row (loading a file): startBulk, the rows, then seal;
+    // nothing may be searched in between.
+    void startBulk(std::size_t rowEstimate, std::size_t byteEstimate);
+    void appendUnsealed(std::optional<TextView> value);
+    // A value known to be printable ASCII, in its UTF-8 (that is, ASCII) form.
+    void appendUnsealedAscii(std::string_view text);
+    // A value in well-formed UTF-8, whose UTF-16 form is written to text
+    // (room for utf8.size() units) on the way; returns its length.
+    std::size_t appendUnsealedUtf8(std::string_view utf8, char16_t* text);
+    void seal();
     std::uint32_t rowCount() const noexcept {
         return static_cast<std::uint32_t>(starts_.size() - 1);
     }
@@ -52,12 +61,10 @@ public:
                    std::vector<std::uint32_t>& out) const;
 
 private:
-    void clear();
-    void appendUnpadded(std::optional<TextView> value);
+    void endRow();
     bool isNull(std::uint32_t row) const noexcept;
     // The row holding the byte at offset, looking forward from row hint.
     std::uint32_t rowAt(std::size_t offset, std::uint32_t hint) const noexcept;
-    void pad();
 
     // Reads run up to 64 bytes past the last separator, into kNull padding
     // that no pattern byte equals.
