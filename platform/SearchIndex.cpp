@@ -56,16 +56,28 @@ std::uint32_t equalMask16(const char* p, __m128i byte) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, byte)));
 }
 
-std::uint64_t equalMask64(const char* p, __m128i byte) {
-    return std::uint64_t{equalMask16(p, byte)} | std::uint64_t{equalMask16(p + 16, byte)} << 16 |
-           std::uint64_t{equalMask16(p + 32, byte)} << 32 |
-           std::uint64_t{equalMask16(p + 48, byte)} << 48;
-}
-
 // Candidate starts among the 64 positions from p: both probe bytes match.
+// Most blocks have none, which one test tells.
 std::uint64_t candidates64(const char* p, const Needle& needle) {
-    return equalMask64(p + needle.first, needle.firstByte) &
-           equalMask64(p + needle.last, needle.lastByte);
+    __m128i both[4];
+    for (int k = 0; k < 4; ++k) {
+        const char* at = p + 16 * k;
+        both[k] = _mm_and_si128(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + needle.first)),
+                           needle.firstByte),
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + needle.last)),
+                           needle.lastByte));
+    }
+    const __m128i any =
+        _mm_or_si128(_mm_or_si128(both[0], both[1]), _mm_or_si128(both[2], both[3]));
+    if (_mm_movemask_epi8(any) == 0) {
+        return 0;
+    }
+    std::uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+        mask |= std::uint64_t{static_cast<std::uint32_t>(_mm_movemask_epi8(both[k]))} << (16 * k);
+    }
+    return mask;
 }
 #endif
 
@@ -97,6 +109,74 @@ bool containsPattern(const char* begin, const char* end, const Needle& needle) {
     return std::string_view(begin, static_cast<std::size_t>(end - begin)).find(needle.pattern) !=
            std::string_view::npos;
 #endif
+}
+
+// A row's signature: which kinds of bytes its value holds, one bit each.
+// Letters, digits and the usual punctuation of names, addresses and e-mail
+// addresses have a bit to themselves; other bytes share the rest (UTF-8
+// continuation bytes by their low four bits). A row can hold a pattern only
+// if its signature has every bit of the pattern's.
+constexpr std::uint8_t kNoBit = 0xFF;
+constexpr std::uint8_t kFirstSharedBit = 46;
+
+constexpr std::array<std::uint8_t, 256> makeSignatureBits() {
+    std::array<std::uint8_t, 256> bits{};
+    constexpr std::string_view punctuation = " .@-,_'/+";
+    for (int c = 0; c < 256; ++c) {
+        std::uint8_t bit = 0;
+        if (c >= 'a' && c <= 'z') {
+            bit = static_cast<std::uint8_t>(c - 'a');
+        } else if (c >= '0' && c <= '9') {
+            bit = static_cast<std::uint8_t>(26 + c - '0');
+        } else if (punctuation.find(static_cast<char>(c)) != std::string_view::npos) {
+            bit = static_cast<std::uint8_t>(36 + punctuation.find(static_cast<char>(c)));
+        } else if (c == 0xFE || c == 0xFF) {
+            bit = kNoBit; // Null and separators are no content
+        } else if (c < 0x80) {
+            bit = kFirstSharedBit; // the rest of ASCII
+        } else if (c < 0xC0) {
+            bit = static_cast<std::uint8_t>(kFirstSharedBit + 1 + (c & 0x0F));
+        } else {
+            bit = 63; // lead bytes
+        }
+        bits[static_cast<std::size_t>(c)] = bit;
+    }
+    return bits;
+}
+constexpr std::array<std::uint8_t, 256> kSignatureBit = makeSignatureBits();
+
+constexpr std::array<std::uint64_t, 256> makeSignatureMasks() {
+    std::array<std::uint64_t, 256> masks{};
+    for (std::size_t c = 0; c < 256; ++c) {
+        masks[c] = kSignatureBit[c] == kNoBit ? 0 : std::uint64_t{1} << kSignatureBit[c];
+    }
+    return masks;
+}
+constexpr std::array<std::uint64_t, 256> kSignatureMask = makeSignatureMasks();
+
+std::uint64_t signatureOf(const char* begin, const char* end) {
+    // Four independent chains: one would wait on itself at every byte.
+    const auto* p = reinterpret_cast<const unsigned char*>(begin);
+    const auto* last = reinterpret_cast<const unsigned char*>(end);
+    std::uint64_t a = 0;
+    std::uint64_t b = 0;
+    std::uint64_t c = 0;
+    std::uint64_t d = 0;
+    for (; last - p >= 4; p += 4) {
+        a |= kSignatureMask[p[0]];
+        b |= kSignatureMask[p[1]];
+        c |= kSignatureMask[p[2]];
+        d |= kSignatureMask[p[3]];
+    }
+    for (; p < last; ++p) {
+        a |= kSignatureMask[*p];
+    }
+    return a | b | c | d;
+}
+
+// True when a row holds the byte if and only if its signature has its bit.
+bool hasOwnBit(char byte) {
+    return kSignatureBit[static_cast<unsigned char>(byte)] < kFirstSharedBit;
 }
 
 // The shared folding of U+0000 to U+07FF (Latin, Greek, Cyrillic, Hebrew,
@@ -145,6 +225,7 @@ void SearchIndex::startBulk(std::size_t rowEstimate, std::size_t byteEstimate) {
     starts_.clear();
     starts_.reserve(rowEstimate + 1);
     starts_.push_back(0);
+    signatures_.clear();
 }
 
 void SearchIndex::seal() {
@@ -253,9 +334,15 @@ bool SearchIndex::isNull(std::uint32_t row) const noexcept {
 }
 
 std::uint32_t SearchIndex::rowAt(std::size_t offset, std::uint32_t hint) const noexcept {
-    // Matches come in ascending order, usually a few rows apart: gallop from
-    // the previous one, then search the last step's range.
+    // Matches come in ascending order, often a row or two apart: a few steps
+    // forward first, then galloping and a search within the last step.
     const std::uint32_t rows = rowCount();
+    for (int step = 0; step < 4; ++step) {
+        if (starts_[hint + 1] > offset) {
+            return hint;
+        }
+        ++hint;
+    }
     std::uint32_t low = hint;
     std::uint32_t step = 1;
     std::uint32_t high = low + 1;
@@ -269,17 +356,18 @@ std::uint32_t SearchIndex::rowAt(std::size_t offset, std::uint32_t hint) const n
     return static_cast<std::uint32_t>(it - starts_.begin()) - 1;
 }
 
-void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& out) const {
-    out.clear();
+const std::vector<std::uint64_t>& SearchIndex::signatures() const {
+    // Built on the first search, and for rows added since on the next one.
     const std::uint32_t rows = rowCount();
-    if (pattern.empty()) {
-        for (std::uint32_t row = 0; row < rows; ++row) {
-            if (!isNull(row)) {
-                out.push_back(row);
-            }
-        }
-        return;
+    signatures_.reserve(rows);
+    for (std::uint32_t row = static_cast<std::uint32_t>(signatures_.size()); row < rows; ++row) {
+        signatures_.push_back(
+            signatureOf(bytes_.data() + starts_[row] + 1, bytes_.data() + starts_[row + 1]));
     }
+    return signatures_;
+}
+
+void SearchIndex::scanAll(std::string_view pattern, std::vector<std::uint32_t>& out) const {
     const Needle needle(pattern);
     const char* data = bytes_.data();
     const std::size_t end = std::size_t{starts_.back()} + 1;
@@ -323,6 +411,51 @@ void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& 
     }
 }
 
+void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& out) const {
+    out.clear();
+    const std::uint32_t rows = rowCount();
+    if (pattern.empty()) {
+        for (std::uint32_t row = 0; row < rows; ++row) {
+            if (!isNull(row)) {
+                out.push_back(row);
+            }
+        }
+        return;
+    }
+    // A pattern anchored at a separator (equality, start, end) has few
+    // candidates in the buffer; signatures serve the searches of typing.
+    if (pattern.find(kSeparator) != std::string_view::npos) {
+        scanAll(pattern, out);
+        return;
+    }
+    // Rows whose signature has every bit of the pattern's, without a branch
+    // per row: each row is written, and kept by counting it.
+    const std::vector<std::uint64_t>& signature = signatures();
+    const std::uint64_t wanted = signatureOf(pattern.data(), pattern.data() + pattern.size());
+    out.resize(rows);
+    std::uint32_t* kept = out.data();
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        *kept = row;
+        kept += (signature[row] & wanted) == wanted ? 1 : 0;
+    }
+    out.resize(static_cast<std::size_t>(kept - out.data()));
+    if (pattern.size() == 1 && hasOwnBit(pattern[0])) {
+        return; // the signature says it exactly
+    }
+    // A few candidates are checked one by one; where there are many, one
+    // pass over the whole buffer costs less.
+    if (out.size() * 5 > rows) {
+        out.clear();
+        scanAll(pattern, out);
+        return;
+    }
+    const Needle needle(pattern);
+    const char* data = bytes_.data();
+    std::erase_if(out, [&](std::uint32_t row) {
+        return !containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle);
+    });
+}
+
 void SearchIndex::findAmong(std::string_view pattern, const std::vector<std::uint32_t>& rows,
                             std::vector<std::uint32_t>& out) const {
     out.clear();
@@ -333,9 +466,22 @@ void SearchIndex::findAmong(std::string_view pattern, const std::vector<std::uin
     }
     const Needle needle(pattern);
     const char* data = bytes_.data();
+    if (pattern.find(kSeparator) != std::string_view::npos) {
+        for (const std::uint32_t row : rows) {
+            // Both separators belong to the row's delimited form.
+            if (containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle)) {
+                out.push_back(row);
+            }
+        }
+        return;
+    }
+    const std::vector<std::uint64_t>& signature = signatures();
+    const std::uint64_t wanted = signatureOf(pattern.data(), pattern.data() + pattern.size());
+    const bool signatureSuffices = pattern.size() == 1 && hasOwnBit(pattern[0]);
     for (const std::uint32_t row : rows) {
-        // Both separators belong to the row's delimited form.
-        if (containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle)) {
+        if ((signature[row] & wanted) == wanted &&
+            (signatureSuffices ||
+             containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle))) {
             out.push_back(row);
         }
     }

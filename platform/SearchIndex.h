@@ -5,9 +5,13 @@
 // anywhere in the buffer:
 //   contains "ab"     ab          starts with "ab"   <sep>ab
 //   ends with "ab"    ab<sep>     equals "ab"        <sep>ab<sep>
-// and a Null row never matches. The whole-buffer search tests a pattern's
-// first and last byte 16 positions at a time (SSE2 where the compiler offers
-// it, a plain loop elsewhere) and compares the rest only where both match.
+// and a Null row never matches. For the searches of typing (contains), each
+// row also has a 64-bit signature of the kinds of bytes it holds, made on the
+// first such search: a one-letter search reads only those, longer ones look
+// only at rows whose signature allows the pattern. The whole-buffer
+// search tests a pattern's first and last byte 16 positions at a time (SSE2
+// where the compiler offers it, a plain loop elsewhere) and compares the
+// rest only where both match.
 #pragma once
 
 #include "platform/Text.h"
@@ -62,6 +66,8 @@ public:
 
 private:
     void endRow();
+    const std::vector<std::uint64_t>& signatures() const;
+    void scanAll(std::string_view pattern, std::vector<std::uint32_t>& out) const;
     bool isNull(std::uint32_t row) const noexcept;
     // The row holding the byte at offset, looking forward from row hint.
     std::uint32_t rowAt(std::size_t offset, std::uint32_t hint) const noexcept;
@@ -72,6 +78,7 @@ private:
 
     std::string bytes_;                 // <sep> row0 <sep> row1 <sep> ... <sep> padding
     std::vector<std::uint32_t> starts_; // offset of the separator before each row, then the last
+    mutable std::vector<std::uint64_t> signatures_; // per row, see SearchIndex.cpp
 };
 
 // The pattern a filter searches for (see above), appended to out.
