@@ -3,7 +3,7 @@
 #   make test   builds everything and runs every test of every build
 # Both install the Debian packages they need first (scripts/install-deps).
 #
-# Single builds: make native | windows | i686
+# Single builds: make native | windows | i686 | sanitize | fuzz
 
 SHELL := /bin/bash
 BUILD ?= build
@@ -12,8 +12,13 @@ JOBS ?= $(shell nproc)
 NATIVE := $(BUILD)/native
 WIN64 := $(BUILD)/win64
 WIN32 := $(BUILD)/i686
+SANITIZE := $(BUILD)/sanitize
+FUZZ := $(BUILD)/fuzz
+# Seconds each fuzzer runs in make test.
+FUZZ_SECONDS ?= 10
 
-.PHONY: all deps native windows i686 test test-native test-windows demo format clean
+.PHONY: all deps native windows i686 sanitize fuzz test test-native test-windows \
+	test-sanitize test-fuzz demo format clean
 
 all: native windows
 
@@ -35,13 +40,36 @@ i686: deps
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake
 	cmake --build $(WIN32) -j$(JOBS)
 
+# The native tests again with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFILLAHEAD_BENCHMARKS=OFF \
+	  -DFILLAHEAD_SANITIZERS=address,undefined
+	cmake --build $(SANITIZE) -j$(JOBS)
+
+# libFuzzer targets (clang), seeded with the test fixtures.
+fuzz: deps
+	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFILLAHEAD_TESTS=OFF \
+	  -DFILLAHEAD_BENCHMARKS=OFF -DFILLAHEAD_FUZZERS=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ) -j$(JOBS)
+
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS)
 
 test-windows: windows
 	ctest --test-dir $(WIN64) --output-on-failure -j$(JOBS)
 
-test: test-native test-windows i686
+test-sanitize: sanitize
+	ctest --test-dir $(SANITIZE) --output-on-failure -j$(JOBS)
+
+test-fuzz: fuzz
+	mkdir -p $(FUZZ)/corpus/rowset_xml $(FUZZ)/corpus/recordset_filter
+	$(FUZZ)/fuzz/rowset_xml_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  -artifact_prefix=$(FUZZ)/ -dict=fuzz/rowset.dict $(FUZZ)/corpus/rowset_xml tests/platform/data
+	$(FUZZ)/fuzz/recordset_filter_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  -artifact_prefix=$(FUZZ)/ $(FUZZ)/corpus/recordset_filter fuzz/seeds/filter
+
+test: test-native test-windows i686 test-sanitize test-fuzz
 
 demo: deps
 	cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=Release \

@@ -17,6 +17,14 @@ if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
+if(FILLAHEAD_FUZZERS)
+  # Every target carries libFuzzer's coverage hooks and the sanitizers; only
+  # the fuzzers themselves link libFuzzer's main (fuzz/CMakeLists.txt).
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 if(FILLAHEAD_SANITIZERS)
   add_compile_options(-fsanitize=${FILLAHEAD_SANITIZERS} -fno-omit-frame-pointer
                       -fno-sanitize-recover=all)

@@ -1,5 +1,6 @@
 #include "platform/RecordTable.h"
 
+#include "platform/AsciiRuns.h"
 #include "platform/AutomationError.h"
 
 #include <limits>
@@ -62,16 +63,47 @@ void Column::compact() {
     unusedChars_ = 0;
 }
 
+void Column::startLoading(std::size_t rowEstimate, std::size_t charEstimate) {
+    arena_.reserve(charEstimate);
+    cells_.reserve(rowEstimate);
+    index_.startBulk(rowEstimate, charEstimate);
+    indexCurrent_ = false;
+}
+
+void Column::appendLoadedAscii(std::string_view text) {
+    const std::size_t offset = arena_.size();
+    checkArenaSize(offset + text.size());
+    arena_.resize(offset + text.size());
+    ascii::widen(text.data(), text.size(), arena_.data() + offset);
+    cells_.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(text.size())});
+    index_.appendUnsealedAscii(text);
+}
+
+void Column::appendLoadedUtf8(std::string_view utf8) {
+    const std::size_t offset = arena_.size();
+    checkArenaSize(offset + utf8.size());
+    arena_.resize(offset + utf8.size()); // never more UTF-16 units than bytes
+    const std::size_t length = index_.appendUnsealedUtf8(utf8, arena_.data() + offset);
+    arena_.resize(offset + length);
+    cells_.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length)});
+}
+
 void Column::appendLoaded(std::size_t offset) {
     checkArenaSize(arena_.size());
-    cells_.push_back(
-        {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(arena_.size() - offset)});
-    indexCurrent_ = false;
+    const Cell cell{static_cast<std::uint32_t>(offset),
+                    static_cast<std::uint32_t>(arena_.size() - offset)};
+    cells_.push_back(cell);
+    index_.appendUnsealed(TextView(arena_).substr(cell.offset, cell.length));
 }
 
 void Column::appendLoadedNull() {
     cells_.push_back({0, kNullLength});
-    indexCurrent_ = false;
+    index_.appendUnsealed(std::nullopt);
+}
+
+void Column::finishLoading() {
+    index_.seal();
+    indexCurrent_ = true;
 }
 
 void Column::buildIndex() const {
@@ -136,12 +168,6 @@ void RecordTable::countLoadedRow() {
         throw AutomationError(error::OutOfMemory);
     }
     ++slots_;
-}
-
-void RecordTable::buildIndexes() const {
-    for (const Column& column : columns_) {
-        column.buildIndex();
-    }
 }
 
 } // namespace fillahead

@@ -52,12 +52,19 @@ public:
     void append(std::optional<TextView> value);
     void set(std::uint32_t row, std::optional<TextView> value);
 
-    // Loading: decode a value onto the end of arena(), then appendLoaded()
-    // with the offset where it started (or appendLoadedNull()). The index is
-    // brought up to date by buildIndex().
+    // Loading, into a column that has no rows yet: startLoading, then per row
+    // appendLoadedAscii or appendLoadedUtf8 (a value as it stands in the
+    // file), appendLoaded (after decoding the value onto the end of arena()
+    // from offset) or appendLoadedNull; then finishLoading. The index is
+    // built on the way.
+    void startLoading(std::size_t rowEstimate, std::size_t charEstimate);
     Text& arena() noexcept { return arena_; }
+    void appendLoadedAscii(std::string_view text);
+    // A value as it stands in the file, in well-formed UTF-8.
+    void appendLoadedUtf8(std::string_view utf8);
     void appendLoaded(std::size_t offset);
     void appendLoadedNull();
+    void finishLoading();
     void buildIndex() const;
 
     // The search form of the column, built first if a change made it stale.
@@ -100,9 +107,8 @@ public:
     // A new row with value in field and Null in the others; returns its slot.
     std::uint32_t appendRow(std::size_t field, std::optional<TextView> value);
     void deleteRow(std::uint32_t slot);
-    // Loading: after one appendLoaded or appendLoadedNull on every column.
+    // Loading: after one value on every column.
     void countLoadedRow();
-    void buildIndexes() const;
 
 private:
     std::vector<FieldInfo> fields_;

@@ -147,8 +147,9 @@ struct Recordset::Impl {
         if (table->hasDeleted()) {
             presentLiveSlots();
         } else {
+            // The memory stays for the next filter: typing comes in bursts.
             allSlotsPresented = true;
-            std::vector<std::uint32_t>().swap(presented);
+            presented.clear();
         }
         position = 0;
         currentDeleted = false;

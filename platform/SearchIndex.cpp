@@ -1,8 +1,10 @@
 #include "platform/SearchIndex.h"
 
+#include "platform/AsciiRuns.h"
 #include "platform/AutomationError.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -54,16 +56,28 @@ std::uint32_t equalMask16(const char* p, __m128i byte) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, byte)));
 }
 
-std::uint64_t equalMask64(const char* p, __m128i byte) {
-    return std::uint64_t{equalMask16(p, byte)} | std::uint64_t{equalMask16(p + 16, byte)} << 16 |
-           std::uint64_t{equalMask16(p + 32, byte)} << 32 |
-           std::uint64_t{equalMask16(p + 48, byte)} << 48;
-}
-
 // Candidate starts among the 64 positions from p: both probe bytes match.
+// Most blocks have none, which one test tells.
 std::uint64_t candidates64(const char* p, const Needle& needle) {
-    return equalMask64(p + needle.first, needle.firstByte) &
-           equalMask64(p + needle.last, needle.lastByte);
+    __m128i both[4];
+    for (int k = 0; k < 4; ++k) {
+        const char* at = p + 16 * k;
+        both[k] = _mm_and_si128(
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + needle.first)),
+                           needle.firstByte),
+            _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + needle.last)),
+                           needle.lastByte));
+    }
+    const __m128i any =
+        _mm_or_si128(_mm_or_si128(both[0], both[1]), _mm_or_si128(both[2], both[3]));
+    if (_mm_movemask_epi8(any) == 0) {
+        return 0;
+    }
+    std::uint64_t mask = 0;
+    for (int k = 0; k < 4; ++k) {
+        mask |= std::uint64_t{static_cast<std::uint32_t>(_mm_movemask_epi8(both[k]))} << (16 * k);
+    }
+    return mask;
 }
 #endif
 
@@ -97,28 +111,128 @@ bool containsPattern(const char* begin, const char* end, const Needle& needle) {
 #endif
 }
 
+// A row's signature: which kinds of bytes its value holds, one bit each.
+// Letters, digits and the usual punctuation of names, addresses and e-mail
+// addresses have a bit to themselves; other bytes share the rest (UTF-8
+// continuation bytes by their low four bits). A row can hold a pattern only
+// if its signature has every bit of the pattern's.
+constexpr std::uint8_t kNoBit = 0xFF;
+constexpr std::uint8_t kFirstSharedBit = 46;
+
+constexpr std::array<std::uint8_t, 256> makeSignatureBits() {
+    std::array<std::uint8_t, 256> bits{};
+    constexpr std::string_view punctuation = " .@-,_'/+";
+    for (int c = 0; c < 256; ++c) {
+        std::uint8_t bit = 0;
+        if (c >= 'a' && c <= 'z') {
+            bit = static_cast<std::uint8_t>(c - 'a');
+        } else if (c >= '0' && c <= '9') {
+            bit = static_cast<std::uint8_t>(26 + c - '0');
+        } else if (punctuation.find(static_cast<char>(c)) != std::string_view::npos) {
+            bit = static_cast<std::uint8_t>(36 + punctuation.find(static_cast<char>(c)));
+        } else if (c == 0xFE || c == 0xFF) {
+            bit = kNoBit; // Null and separators are no content
+        } else if (c < 0x80) {
+            bit = kFirstSharedBit; // the rest of ASCII
+        } else if (c < 0xC0) {
+            bit = static_cast<std::uint8_t>(kFirstSharedBit + 1 + (c & 0x0F));
+        } else {
+            bit = 63; // lead bytes
+        }
+        bits[static_cast<std::size_t>(c)] = bit;
+    }
+    return bits;
+}
+constexpr std::array<std::uint8_t, 256> kSignatureBit = makeSignatureBits();
+
+constexpr std::array<std::uint64_t, 256> makeSignatureMasks() {
+    std::array<std::uint64_t, 256> masks{};
+    for (std::size_t c = 0; c < 256; ++c) {
+        masks[c] = kSignatureBit[c] == kNoBit ? 0 : std::uint64_t{1} << kSignatureBit[c];
+    }
+    return masks;
+}
+constexpr std::array<std::uint64_t, 256> kSignatureMask = makeSignatureMasks();
+
+std::uint64_t signatureOf(const char* begin, const char* end) {
+    // Four independent chains: one would wait on itself at every byte.
+    const auto* p = reinterpret_cast<const unsigned char*>(begin);
+    const auto* last = reinterpret_cast<const unsigned char*>(end);
+    std::uint64_t a = 0;
+    std::uint64_t b = 0;
+    std::uint64_t c = 0;
+    std::uint64_t d = 0;
+    for (; last - p >= 4; p += 4) {
+        a |= kSignatureMask[p[0]];
+        b |= kSignatureMask[p[1]];
+        c |= kSignatureMask[p[2]];
+        d |= kSignatureMask[p[3]];
+    }
+    for (; p < last; ++p) {
+        a |= kSignatureMask[*p];
+    }
+    return a | b | c | d;
+}
+
+// True when a row holds the byte if and only if its signature has its bit.
+bool hasOwnBit(char byte) {
+    return kSignatureBit[static_cast<unsigned char>(byte)] < kFirstSharedBit;
+}
+
+// The shared folding of U+0000 to U+07FF (Latin, Greek, Cyrillic, Hebrew,
+// Arabic...), looked up instead of searched for.
+char32_t foldSmall(char32_t c) {
+    static const auto table = [] {
+        std::array<char16_t, 0x800> folded{};
+        for (char32_t k = 0; k < 0x800; ++k) {
+            folded[k] = static_cast<char16_t>(foldCase(k));
+        }
+        return folded;
+    }();
+    return c < 0x800 ? table[c] : foldCase(c);
+}
+
+char* appendUtf8(char32_t c, char* to) {
+    if (c < 0x80) {
+        *to++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+        *to++ = static_cast<char>(0xC0 | (c >> 6));
+        *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        *to++ = static_cast<char>(0xE0 | (c >> 12));
+        *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        *to++ = static_cast<char>(0xF0 | (c >> 18));
+        *to++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *to++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *to++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return to;
+}
+
 } // namespace
 
 SearchIndex::SearchIndex() {
-    clear();
-    pad();
+    startBulk(0, 0);
+    seal();
 }
 
-void SearchIndex::clear() {
-    bytes_.assign(1, kSeparator);
-    starts_.assign(1, 0);
+void SearchIndex::startBulk(std::size_t rowEstimate, std::size_t byteEstimate) {
+    bytes_.clear();
+    bytes_.reserve(byteEstimate + rowEstimate + kPadding + 1);
+    bytes_.push_back(kSeparator);
+    starts_.clear();
+    starts_.reserve(rowEstimate + 1);
+    starts_.push_back(0);
+    signatures_.clear();
 }
 
-void SearchIndex::pad() {
+void SearchIndex::seal() {
     bytes_.append(kPadding, kNull);
 }
 
-void SearchIndex::appendUnpadded(std::optional<TextView> value) {
-    if (value) {
-        appendFoldedUtf8(*value, bytes_);
-    } else {
-        bytes_.push_back(kNull);
-    }
+void SearchIndex::endRow() {
     if (bytes_.size() >= std::numeric_limits<std::uint32_t>::max()) {
         throw AutomationError(error::OutOfMemory);
     }
@@ -126,10 +240,93 @@ void SearchIndex::appendUnpadded(std::optional<TextView> value) {
     bytes_.push_back(kSeparator);
 }
 
+void SearchIndex::appendUnsealed(std::optional<TextView> value) {
+    if (!value) {
+        bytes_.push_back(kNull);
+        endRow();
+        return;
+    }
+    // The shared folding, code point by code point, written in place: a
+    // UTF-16 unit never takes more than three bytes of UTF-8 (a pair four).
+    // A lone surrogate becomes U+FFFD, as appendFoldedUtf8 has it.
+    const TextView text = *value;
+    const std::size_t used = bytes_.size();
+    bytes_.resize(used + text.size() * 3);
+    char* to = bytes_.data() + used;
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        char32_t c = text[i];
+        if (c < 0x80) {
+            *to++ = static_cast<char>(c + (c - U'A' < 26 ? 32 : 0));
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < size && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacementCharacter;
+        }
+        to = appendUtf8(foldSmall(c), to);
+    }
+    bytes_.resize(static_cast<std::size_t>(to - bytes_.data()));
+    endRow();
+}
+
+void SearchIndex::appendUnsealedAscii(std::string_view text) {
+    const std::size_t used = bytes_.size();
+    bytes_.resize(used + text.size());
+    ascii::lower(text.data(), text.size(), bytes_.data() + used);
+    endRow();
+}
+
+std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, char16_t* text) {
+    // Folding keeps a code point's UTF-8 length except for a few letters
+    // (U+023A and the like go from two bytes to three): room for the worst.
+    const std::size_t used = bytes_.size();
+    bytes_.resize(used + utf8.size() * 3 / 2 + 1);
+    char* to = bytes_.data() + used;
+    char16_t* const textStart = text;
+    const char* p = utf8.data();
+    const char* end = p + utf8.size();
+    while (p < end) {
+        const std::size_t run = ascii::runLength(p, static_cast<std::size_t>(end - p));
+        ascii::widen(p, run, text);
+        ascii::lower(p, run, to);
+        p += run;
+        text += run;
+        to += run;
+        if (p == end) {
+            break;
+        }
+        const auto lead = static_cast<unsigned char>(*p++);
+        char32_t c = 0;
+        if (lead < 0xE0) {
+            c = ((lead & 0x1Fu) << 6) | (*p++ & 0x3Fu);
+        } else if (lead < 0xF0) {
+            c = ((lead & 0x0Fu) << 12) | ((*p++ & 0x3Fu) << 6);
+            c |= *p++ & 0x3Fu;
+        } else {
+            c = ((lead & 0x07u) << 18) | ((*p++ & 0x3Fu) << 12);
+            c |= (*p++ & 0x3Fu) << 6;
+            c |= *p++ & 0x3Fu;
+        }
+        if (c < 0x10000) {
+            *text++ = static_cast<char16_t>(c);
+        } else {
+            *text++ = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            *text++ = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+        to = appendUtf8(foldSmall(c), to);
+    }
+    bytes_.resize(static_cast<std::size_t>(to - bytes_.data()));
+    endRow();
+    return static_cast<std::size_t>(text - textStart);
+}
+
 void SearchIndex::append(std::optional<TextView> value) {
     bytes_.resize(std::size_t{starts_.back()} + 1);
-    appendUnpadded(value);
-    pad();
+    appendUnsealed(value);
+    seal();
 }
 
 bool SearchIndex::isNull(std::uint32_t row) const noexcept {
@@ -137,9 +334,15 @@ bool SearchIndex::isNull(std::uint32_t row) const noexcept {
 }
 
 std::uint32_t SearchIndex::rowAt(std::size_t offset, std::uint32_t hint) const noexcept {
-    // Matches come in ascending order, usually a few rows apart: gallop from
-    // the previous one, then search the last step's range.
+    // Matches come in ascending order, often a row or two apart: a few steps
+    // forward first, then galloping and a search within the last step.
     const std::uint32_t rows = rowCount();
+    for (int step = 0; step < 4; ++step) {
+        if (starts_[hint + 1] > offset) {
+            return hint;
+        }
+        ++hint;
+    }
     std::uint32_t low = hint;
     std::uint32_t step = 1;
     std::uint32_t high = low + 1;
@@ -153,17 +356,18 @@ std::uint32_t SearchIndex::rowAt(std::size_t offset, std::uint32_t hint) const n
     return static_cast<std::uint32_t>(it - starts_.begin()) - 1;
 }
 
-void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& out) const {
-    out.clear();
+const std::vector<std::uint64_t>& SearchIndex::signatures() const {
+    // Built on the first search, and for rows added since on the next one.
     const std::uint32_t rows = rowCount();
-    if (pattern.empty()) {
-        for (std::uint32_t row = 0; row < rows; ++row) {
-            if (!isNull(row)) {
-                out.push_back(row);
-            }
-        }
-        return;
+    signatures_.reserve(rows);
+    for (std::uint32_t row = static_cast<std::uint32_t>(signatures_.size()); row < rows; ++row) {
+        signatures_.push_back(
+            signatureOf(bytes_.data() + starts_[row] + 1, bytes_.data() + starts_[row + 1]));
     }
+    return signatures_;
+}
+
+void SearchIndex::scanAll(std::string_view pattern, std::vector<std::uint32_t>& out) const {
     const Needle needle(pattern);
     const char* data = bytes_.data();
     const std::size_t end = std::size_t{starts_.back()} + 1;
@@ -207,6 +411,51 @@ void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& 
     }
 }
 
+void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& out) const {
+    out.clear();
+    const std::uint32_t rows = rowCount();
+    if (pattern.empty()) {
+        for (std::uint32_t row = 0; row < rows; ++row) {
+            if (!isNull(row)) {
+                out.push_back(row);
+            }
+        }
+        return;
+    }
+    // A pattern anchored at a separator (equality, start, end) has few
+    // candidates in the buffer; signatures serve the searches of typing.
+    if (pattern.find(kSeparator) != std::string_view::npos) {
+        scanAll(pattern, out);
+        return;
+    }
+    // Rows whose signature has every bit of the pattern's, without a branch
+    // per row: each row is written, and kept by counting it.
+    const std::vector<std::uint64_t>& signature = signatures();
+    const std::uint64_t wanted = signatureOf(pattern.data(), pattern.data() + pattern.size());
+    out.resize(rows);
+    std::uint32_t* kept = out.data();
+    for (std::uint32_t row = 0; row < rows; ++row) {
+        *kept = row;
+        kept += (signature[row] & wanted) == wanted ? 1 : 0;
+    }
+    out.resize(static_cast<std::size_t>(kept - out.data()));
+    if (pattern.size() == 1 && hasOwnBit(pattern[0])) {
+        return; // the signature says it exactly
+    }
+    // A few candidates are checked one by one; where there are many, one
+    // pass over the whole buffer costs less.
+    if (out.size() * 5 > rows) {
+        out.clear();
+        scanAll(pattern, out);
+        return;
+    }
+    const Needle needle(pattern);
+    const char* data = bytes_.data();
+    std::erase_if(out, [&](std::uint32_t row) {
+        return !containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle);
+    });
+}
+
 void SearchIndex::findAmong(std::string_view pattern, const std::vector<std::uint32_t>& rows,
                             std::vector<std::uint32_t>& out) const {
     out.clear();
@@ -217,9 +466,22 @@ void SearchIndex::findAmong(std::string_view pattern, const std::vector<std::uin
     }
     const Needle needle(pattern);
     const char* data = bytes_.data();
+    if (pattern.find(kSeparator) != std::string_view::npos) {
+        for (const std::uint32_t row : rows) {
+            // Both separators belong to the row's delimited form.
+            if (containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle)) {
+                out.push_back(row);
+            }
+        }
+        return;
+    }
+    const std::vector<std::uint64_t>& signature = signatures();
+    const std::uint64_t wanted = signatureOf(pattern.data(), pattern.data() + pattern.size());
+    const bool signatureSuffices = pattern.size() == 1 && hasOwnBit(pattern[0]);
     for (const std::uint32_t row : rows) {
-        // Both separators belong to the row's delimited form.
-        if (containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle)) {
+        if ((signature[row] & wanted) == wanted &&
+            (signatureSuffices ||
+             containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle))) {
             out.push_back(row);
         }
     }

@@ -5,9 +5,13 @@
 // anywhere in the buffer:
 //   contains "ab"     ab          starts with "ab"   <sep>ab
 //   ends with "ab"    ab<sep>     equals "ab"        <sep>ab<sep>
-// and a Null row never matches. The whole-buffer search tests a pattern's
-// first and last byte 16 positions at a time (SSE2 where the compiler offers
-// it, a plain loop elsewhere) and compares the rest only where both match.
+// and a Null row never matches. For the searches of typing (contains), each
+// row also has a 64-bit signature of the kinds of bytes it holds, made on the
+// first such search: a one-letter search reads only those, longer ones look
+// only at rows whose signature allows the pattern. The whole-buffer
+// search tests a pattern's first and last byte 16 positions at a time (SSE2
+// where the compiler offers it, a plain loop elsewhere) and compares the
+// rest only where both match.
 #pragma once
 
 #include "platform/Text.h"
@@ -30,16 +34,25 @@ public:
     // Replaces the content with rows values, valueOf(row) giving each.
     template <typename ValueOf>
     void assign(std::uint32_t rows, std::size_t byteEstimate, ValueOf&& valueOf) {
-        clear();
-        starts_.reserve(std::size_t{rows} + 1);
-        bytes_.reserve(byteEstimate + rows + kPadding + 1);
+        startBulk(rows, byteEstimate);
         for (std::uint32_t row = 0; row < rows; ++row) {
-            appendUnpadded(valueOf(row));
+            appendUnsealed(valueOf(row));
         }
-        pad();
+        seal();
     }
     // Adds the next row.
     void append(std::optional<TextView> value);
+
+    // Building row by row (loading a file): startBulk, the rows, then seal;
+    // nothing may be searched in between.
+    void startBulk(std::size_t rowEstimate, std::size_t byteEstimate);
+    void appendUnsealed(std::optional<TextView> value);
+    // A value known to be printable ASCII, in its UTF-8 (that is, ASCII) form.
+    void appendUnsealedAscii(std::string_view text);
+    // A value in well-formed UTF-8, whose UTF-16 form is written to text
+    // (room for utf8.size() units) on the way; returns its length.
+    std::size_t appendUnsealedUtf8(std::string_view utf8, char16_t* text);
+    void seal();
     std::uint32_t rowCount() const noexcept {
         return static_cast<std::uint32_t>(starts_.size() - 1);
     }
@@ -52,12 +65,12 @@ public:
                    std::vector<std::uint32_t>& out) const;
 
 private:
-    void clear();
-    void appendUnpadded(std::optional<TextView> value);
+    void endRow();
+    const std::vector<std::uint64_t>& signatures() const;
+    void scanAll(std::string_view pattern, std::vector<std::uint32_t>& out) const;
     bool isNull(std::uint32_t row) const noexcept;
     // The row holding the byte at offset, looking forward from row hint.
     std::uint32_t rowAt(std::size_t offset, std::uint32_t hint) const noexcept;
-    void pad();
 
     // Reads run up to 64 bytes past the last separator, into kNull padding
     // that no pattern byte equals.
@@ -65,6 +78,7 @@ private:
 
     std::string bytes_;                 // <sep> row0 <sep> row1 <sep> ... <sep> padding
     std::vector<std::uint32_t> starts_; // offset of the separator before each row, then the last
+    mutable std::vector<std::uint64_t> signatures_; // per row, see SearchIndex.cpp
 };
 
 // The pattern a filter searches for (see above), appended to out.

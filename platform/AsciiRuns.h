@@ -1,0 +1,88 @@
+// Runs of ASCII, sixteen bytes at a time where SSE2 is there: most history
+// values are ASCII, and loading a buffer copies each of them twice (to the
+// UTF-16 text and, lower-cased, to the search index).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace fillahead::ascii {
+
+// The length of the run of ASCII bytes at the start of [p, p + size).
+inline std::size_t runLength(const char* p, std::size_t size) {
+    std::size_t i = 0;
+#ifdef __SSE2__
+    for (; i + 16 <= size; i += 16) {
+        const auto high = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))));
+        if (high != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctz(high));
+        }
+    }
+#endif
+    while (i < size && static_cast<unsigned char>(p[i]) < 0x80) {
+        ++i;
+    }
+    return i;
+}
+
+#ifdef __SSE2__
+inline void widen16(const char* from, char16_t* to) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi8(bytes, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 8), _mm_unpackhi_epi8(bytes, zero));
+}
+
+inline void lower16(const char* from, char* to) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                        _mm_cmplt_epi8(bytes, _mm_set1_epi8('Z' + 1)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                     _mm_or_si128(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20))));
+}
+#endif
+
+// ASCII to UTF-16, one unit per byte. from and to must not overlap.
+inline void widen(const char* from, std::size_t size, char16_t* to) {
+    std::size_t i = 0;
+#ifdef __SSE2__
+    if (size >= 16) {
+        for (; i + 16 <= size; i += 16) {
+            widen16(from + i, to + i);
+        }
+        // The last sixteen again, overlapping what is done: no byte loop.
+        widen16(from + size - 16, to + size - 16);
+        return;
+    }
+#endif
+    for (; i < size; ++i) {
+        to[i] = static_cast<unsigned char>(from[i]);
+    }
+}
+
+// ASCII with A-Z lowered (the whole of case folding for ASCII). from and to
+// must not overlap.
+inline void lower(const char* from, std::size_t size, char* to) {
+    std::size_t i = 0;
+#ifdef __SSE2__
+    if (size >= 16) {
+        for (; i + 16 <= size; i += 16) {
+            lower16(from + i, to + i);
+        }
+        lower16(from + size - 16, to + size - 16);
+        return;
+    }
+#endif
+    for (; i < size; ++i) {
+        const char c = from[i];
+        to[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    }
+}
+
+} // namespace fillahead::ascii

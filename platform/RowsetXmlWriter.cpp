@@ -1,0 +1,314 @@
+// Writing the rowset layout: one exact form, as the original data layer
+// writes a buffer file.
+#include "platform/RowsetXml.h"
+#include "platform/RowsetXmlLayout.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+namespace fillahead::rowsetxml {
+namespace {
+
+bool isNameStartCodePoint(char32_t c) {
+    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || c == U'_' ||
+           (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
+           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) ||
+           (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
+           (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
+           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0xEFFFF);
+}
+
+bool isNameCodePoint(char32_t c) {
+    return isNameStartCodePoint(c) || (c >= U'0' && c <= U'9') || c == U'-' || c == U'.' ||
+           c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+// A name that can stand as an attribute of z:row: an XML name without a
+// colon, and none of the names XML reserves (xmlns would declare a prefix).
+bool isPlainAttributeName(TextView name) {
+    if (name.empty() || (name.size() >= 3 && equalsIgnoringCase(name.substr(0, 3), u"xml"))) {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char32_t c = name[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+            name[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (name[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return false;
+        }
+        if (i == 0 ? !isNameStartCodePoint(c) : !isNameCodePoint(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+constexpr std::array<bool, 128> makePlainAscii() {
+    std::array<bool, 128> plain{};
+    for (int c = 0x20; c < 0x80; ++c) {
+        plain[static_cast<std::size_t>(c)] =
+            c != '\'' && c != '&' && c != '<' && c != '>' && c != '"';
+    }
+    return plain;
+}
+constexpr std::array<bool, 128> kPlainAscii = makePlainAscii();
+
+void appendHexReference(char32_t c, std::string& out) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    out += "&#x";
+    char buffer[8];
+    int count = 0;
+    do {
+        buffer[count++] = digits[c & 0xF];
+        c >>= 4;
+    } while (c != 0);
+    while (count > 0) {
+        out.push_back(buffer[--count]);
+    }
+    out.push_back(';');
+}
+
+void appendUtf8(char32_t c, std::string& out) {
+    if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+// Text as the content of a single-quoted attribute value.
+void appendEscaped(TextView text, std::string& out) {
+    const std::size_t size = text.size();
+    std::size_t i = 0;
+    while (i < size) {
+        std::size_t run = i;
+        while (run < size && text[run] < 0x80 && kPlainAscii[text[run]]) {
+            ++run;
+        }
+        if (run != i) {
+            const std::size_t used = out.size();
+            out.resize(used + (run - i));
+            std::copy(text.begin() + static_cast<std::ptrdiff_t>(i),
+                      text.begin() + static_cast<std::ptrdiff_t>(run),
+                      out.begin() + static_cast<std::ptrdiff_t>(used));
+            i = run;
+            if (i == size) {
+                break;
+            }
+        }
+        const char32_t c = text[i++];
+        switch (c) {
+        case u'\'':
+            out += "&#x27;";
+            continue;
+        case u'&':
+            out += "&amp;";
+            continue;
+        case u'<':
+            out += "&lt;";
+            continue;
+        case u'>':
+            out += "&gt;";
+            continue;
+        case u'"':
+            out += "&quot;";
+            continue;
+        default:
+            break;
+        }
+        if (c < 0x20) {
+            appendHexReference(c, out); // tab and line ends too: parsers would make them spaces
+        } else if (c >= 0xD800 && c <= 0xDBFF && i < size && text[i] >= 0xDC00 &&
+                   text[i] <= 0xDFFF) {
+            appendUtf8(0x10000 + ((c - 0xD800) << 10) + (text[i] - 0xDC00), out);
+            ++i;
+        } else if ((c >= 0xD800 && c <= 0xDFFF) || c == 0xFFFE || c == 0xFFFF) {
+            appendHexReference(c, out);
+        } else {
+            appendUtf8(c, out);
+        }
+    }
+}
+
+void appendAttribute(std::string_view name, TextView value, std::string& out) {
+    out.push_back(' ');
+    out += name;
+    out += "='";
+    appendEscaped(value, out);
+    out.push_back('\'');
+}
+
+void appendKept(const std::vector<SchemaAttribute>& attributes, std::string& out) {
+    for (const SchemaAttribute& attribute : attributes) {
+        std::string name;
+        if (attribute.space == SchemaAttribute::Space::DataType) {
+            name = "dt:";
+        } else if (attribute.space == SchemaAttribute::Space::Rowset) {
+            name = "rs:";
+        }
+        name += attribute.name;
+        appendAttribute(name, attribute.value, out);
+    }
+}
+
+// The attributes a field appended in memory is written with.
+void appendDescribed(const FieldDefinition& definition, std::string& out) {
+    // Unspecified: a field that takes Null and can be written, as a buffer's.
+    const std::int32_t flags =
+        definition.attributes == -1
+            ? fieldflag::IsNullable | fieldflag::Updatable | fieldflag::MayBeNull
+            : definition.attributes;
+    for (const FlagName& entry : kFlagNames) {
+        if ((flags & entry.flag) != 0 && entry.flag != fieldflag::Fixed &&
+            entry.flag != fieldflag::Long) {
+            out += " rs:";
+            out += entry.name;
+            out += "='true'";
+        }
+    }
+    const TypeName* type = &kTypeNames[0];
+    for (const TypeName& candidate : kTypeNames) {
+        if (candidate.code == definition.type) {
+            type = &candidate;
+            break;
+        }
+    }
+    out += ">\r\n\t\t\t<s:datatype dt:type='";
+    out += type->dtType;
+    out += "'";
+    if (!type->dbType.empty()) {
+        out += " rs:dbtype='";
+        out += type->dbType;
+        out += "'";
+    }
+    if (definition.definedSize >= 0) {
+        out += " dt:maxLength='";
+        out += std::to_string(definition.definedSize);
+        out += "'";
+    }
+    if ((flags & fieldflag::Fixed) != 0 || isFixedLengthType(definition.type)) {
+        out += " rs:fixedlength='true'";
+    }
+    if ((flags & fieldflag::Long) != 0 || isLongType(definition.type)) {
+        out += " rs:long='true'";
+    }
+    if ((flags & fieldflag::MayBeNull) == 0) {
+        out += " rs:maybenull='false'";
+    }
+    out += "/>\r\n\t\t</s:AttributeType>\r\n";
+}
+
+// The attribute name each field's values are written under: its own name
+// where XML allows it, else c and its position (c0, c1...), made unique.
+std::vector<std::string> xmlNames(const std::vector<FieldInfo>& fields) {
+    std::vector<std::string> names(fields.size());
+    std::vector<bool> aliased(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        aliased[i] = !isPlainAttributeName(fields[i].definition.name);
+        if (!aliased[i]) {
+            names[i] = toUtf8(fields[i].definition.name);
+        }
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (!aliased[i]) {
+            continue;
+        }
+        const std::string base = std::string(1, 'c').append(std::to_string(i));
+        std::string alias = base;
+        for (int suffix = 1; std::find(names.begin(), names.end(), alias) != names.end();
+             ++suffix) {
+            alias = std::string(base).append(1, '_').append(std::to_string(suffix));
+        }
+        names[i] = alias;
+    }
+    return names;
+}
+
+} // namespace
+
+void write(const RecordTable& table, std::string& out) {
+    const std::vector<FieldInfo>& fields = table.fields();
+    const std::vector<std::string> names = xmlNames(fields);
+
+    std::size_t estimate = 1024 + 256 * fields.size();
+    for (std::size_t field = 0; field < fields.size(); ++field) {
+        estimate += (names[field].size() + 4) * table.slotCount();
+    }
+    estimate += std::size_t{table.slotCount()} * 16;
+    out.reserve(out.size() + estimate);
+
+    out += "<xml xmlns:s='";
+    out += kSchemaUri;
+    out += "'\r\n\txmlns:dt='";
+    out += kDataTypeUri;
+    out += "'\r\n\txmlns:rs='";
+    out += kRowsetUri;
+    out += "'\r\n\txmlns:z='";
+    out += kRowDataUri;
+    out += "'>\r\n<s:Schema id='RowsetSchema'>\r\n"
+           "\t<s:ElementType name='row' content='eltOnly' rs:updatable='true'>\r\n";
+    for (std::size_t field = 0; field < fields.size(); ++field) {
+        const FieldInfo& info = fields[field];
+        out += "\t\t<s:AttributeType";
+        appendAttribute("name", fromUtf8(names[field]), out);
+        if (toUtf8(info.definition.name) != names[field]) {
+            appendAttribute("rs:name", info.definition.name, out);
+        }
+        out += " rs:number='";
+        out += std::to_string(field + 1);
+        out += "'";
+        if (!info.fromFile) {
+            appendDescribed(info.definition, out);
+            continue;
+        }
+        appendKept(info.fieldAttributes, out);
+        if (!info.hasDatatype) {
+            out += "/>\r\n";
+            continue;
+        }
+        out += ">\r\n\t\t\t<s:datatype";
+        appendKept(info.datatypeAttributes, out);
+        out += "/>\r\n\t\t</s:AttributeType>\r\n";
+    }
+    out += "\t\t<s:extends type='rs:rowbase'/>\r\n\t</s:ElementType>\r\n</s:Schema>\r\n";
+
+    if (table.liveCount() == 0) {
+        out += "<rs:data/>\r\n</xml>\r\n";
+        return;
+    }
+    out += "<rs:data>\r\n\t<rs:insert>\r\n";
+    const std::uint32_t slots = table.slotCount();
+    for (std::uint32_t slot = 0; slot < slots; ++slot) {
+        if (table.isDeleted(slot)) {
+            continue;
+        }
+        out += "\t\t<z:row";
+        for (std::size_t field = 0; field < fields.size(); ++field) {
+            const std::optional<TextView> value = table.column(field).value(slot);
+            if (!value) {
+                continue; // an absent attribute is a Null
+            }
+            out.push_back(' ');
+            out += names[field];
+            out += "='";
+            appendEscaped(*value, out);
+            out.push_back('\'');
+        }
+        out += "/>\r\n";
+    }
+    out += "\t</rs:insert>\r\n</rs:data>\r\n</xml>\r\n";
+}
+
+} // namespace fillahead::rowsetxml
