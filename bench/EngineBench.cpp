@@ -26,7 +26,7 @@ private:
 };
 
 std::filesystem::path benchFolder() {
-    const auto folder = std::filesystem::temp_directory_path() / "fillahead-bench";
+    const auto folder = std::filesystem::temp_directory_path() / "fillahead-engine-bench";
     std::filesystem::create_directories(folder / "buffers");
     return folder;
 }
