@@ -99,6 +99,9 @@ void Fillahead::OnTextChange(TextView NewText) {
     }
     // Nothing useful to offer: no match, or the only match is what was typed.
     const bool hide = testIgnoringErrors([&] {
+        if (rows == 0) {
+            return true; // whatever the rest would say
+        }
         const std::int32_t position = recordSet().AbsolutePosition();
         const Variant value = recordSet().FieldValue(ListField_);
         const bool onlyTheTypedText = rows == 1 && position == 1 && !value.isNull() &&
