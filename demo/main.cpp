@@ -30,10 +30,23 @@ fillahead::demo::DemoOptions parseOptions() {
     return options;
 }
 
+// Per-monitor DPI awareness where Windows offers it (Windows 10 1703 and
+// later), else the system DPI.
+void becomeDpiAware() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    const auto setContext = reinterpret_cast<SetContext>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    if (setContext == nullptr || !setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) {
+        SetProcessDPIAware();
+    }
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
-    SetProcessDPIAware();
+    becomeDpiAware();
     fillahead::demo::DemoForm form(parseOptions());
     if (!form.Create(instance, show)) {
         return 1;
