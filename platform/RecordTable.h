@@ -51,6 +51,8 @@ public:
     }
     void append(std::optional<TextView> value);
     void set(std::uint32_t row, std::optional<TextView> value);
+    // UTF-16 units the values take, at most.
+    std::size_t textSize() const noexcept { return arena_.size(); }
 
     // Loading, into a column that has no rows yet: startLoading, then per row
     // appendLoadedAscii or appendLoadedUtf8 (a value as it stands in the

@@ -255,8 +255,10 @@ private:
         std::optional<Text> realName;
         for (const Attribute& attribute : tokens_.attributes()) {
             if (attribute.space == Space::None && attribute.local == "name") {
-                if (!attribute.plain) {
-                    fail_.at(attribute.at, "a field name that is not a plain XML name");
+                if (!attribute.literal) {
+                    // Rows could not use it as the name of an attribute.
+                    fail_.at(attribute.at, "a field name with a character reference or a "
+                                           "line break");
                 }
                 entry.xmlName = attribute.raw;
             } else if (attribute.space == Space::Rowset && attribute.local == "name") {

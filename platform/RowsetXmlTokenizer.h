@@ -127,6 +127,7 @@ private:
     Tag shapeTag_;
     std::vector<Attribute> shape_;
     std::uint64_t shapeBindings_ = 0;
+    bool attributesAreShape_ = false; // attributes_ has the shape's names
     std::uint64_t bindingsVersion_ = 1;
 };
 

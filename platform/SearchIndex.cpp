@@ -288,17 +288,23 @@ std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, char16_t* tex
     char16_t* const textStart = text;
     const char* p = utf8.data();
     const char* end = p + utf8.size();
-    while (p < end) {
-        const std::size_t run = ascii::runLength(p, static_cast<std::size_t>(end - p));
+    // A long ASCII start at once; then character by character, as most of
+    // these values are short and mix ASCII with other letters.
+    const std::size_t run = ascii::runLength(p, utf8.size());
+    if (run >= 16) {
         ascii::widen(p, run, text);
         ascii::lower(p, run, to);
         p += run;
         text += run;
         to += run;
-        if (p == end) {
-            break;
-        }
+    }
+    while (p < end) {
         const auto lead = static_cast<unsigned char>(*p++);
+        if (lead < 0x80) {
+            *text++ = lead;
+            *to++ = static_cast<char>(lead + (static_cast<unsigned>(lead - 'A') < 26 ? 32 : 0));
+            continue;
+        }
         char32_t c = 0;
         if (lead < 0xE0) {
             c = ((lead & 0x1Fu) << 6) | (*p++ & 0x3Fu);
