@@ -3,21 +3,19 @@
 // UTF-16 text and, lower-cased, to the search index), saving once more.
 #pragma once
 
+#include "platform/Simd.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace fillahead::ascii {
 
 // The length of the run of ASCII bytes at the start of [p, p + size).
 inline std::size_t runLength(const char* p, std::size_t size) {
     std::size_t i = 0;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     for (; i + 16 <= size; i += 16) {
         const auto high = static_cast<unsigned>(
             _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))));
@@ -32,7 +30,7 @@ inline std::size_t runLength(const char* p, std::size_t size) {
     return i;
 }
 
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
 inline void widen16(const char* from, char16_t* to) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
     const __m128i zero = _mm_setzero_si128();
@@ -52,7 +50,7 @@ inline void lower16(const char* from, char* to) {
 // ASCII to UTF-16, one unit per byte. from and to must not overlap.
 inline void widen(const char* from, std::size_t size, char16_t* to) {
     std::size_t i = 0;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     if (size >= 16) {
         for (; i + 16 <= size; i += 16) {
             widen16(from + i, to + i);
@@ -71,7 +69,7 @@ inline void widen(const char* from, std::size_t size, char16_t* to) {
 // must not overlap.
 inline void lower(const char* from, std::size_t size, char* to) {
     std::size_t i = 0;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     if (size >= 16) {
         for (; i + 16 <= size; i += 16) {
             lower16(from + i, to + i);
@@ -91,7 +89,7 @@ inline void lower(const char* from, std::size_t size, char* to) {
 // printable ASCII other than ' " & < >.
 inline std::size_t attributeRunLength(const char16_t* p, std::size_t size) {
     std::size_t i = 0;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     const __m128i last = _mm_set1_epi16(0x7E);
     const __m128i first = _mm_set1_epi16(0x20);
     for (; i + 8 <= size; i += 8) {
@@ -121,7 +119,7 @@ inline std::size_t attributeRunLength(const char16_t* p, std::size_t size) {
 // UTF-16 units below 0x80 to bytes.
 inline void narrow(const char16_t* from, std::size_t size, char* to) {
     std::size_t i = 0;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     for (; i + 16 <= size; i += 16) {
         const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
         const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 8));

@@ -2,15 +2,12 @@
 
 #include "platform/AutomationError.h"
 #include "platform/RowsetXmlLayout.h"
+#include "platform/Simd.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace fillahead::rowsetxml {
 namespace {
@@ -143,7 +140,7 @@ Space spaceOfUri(const Text& uri) {
 // character, which checkText refuses).
 const char* findValueStop(const char* p, const char* end, char quote, bool& nonAscii,
                           bool& control) {
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     const __m128i quotes = _mm_set1_epi8(quote);
     const __m128i less = _mm_set1_epi8('<');
     const __m128i ampersand = _mm_set1_epi8('&');
@@ -220,10 +217,12 @@ std::string shown(std::string_view text) {
 void checkText(const char* begin, const char* finish, const Failure& fail) {
     const auto* p = reinterpret_cast<const unsigned char*>(begin);
     const auto* end = reinterpret_cast<const unsigned char*>(finish);
+#ifdef FILLAHEAD_SSE2
     // Short texts (most values) go byte by byte.
     const bool wide = end - p >= 48;
+#endif
     while (p < end) {
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
         // Sixteen characters at a time up to the next that is not printable
         // ASCII or white space.
         if (wide && end - p >= 16) {

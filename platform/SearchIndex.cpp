@@ -2,16 +2,13 @@
 
 #include "platform/AsciiRuns.h"
 #include "platform/AutomationError.h"
+#include "platform/Simd.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace fillahead {
 namespace {
@@ -24,7 +21,7 @@ struct Needle {
     std::size_t first = 0;
     std::size_t last = 0;
     bool probeIsWholePattern = false;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     __m128i firstByte;
     __m128i lastByte;
 #endif
@@ -39,7 +36,7 @@ struct Needle {
             --last;
         }
         probeIsWholePattern = size == 1 || (size == 2 && first != last);
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
         firstByte = _mm_set1_epi8(text[first]);
         lastByte = _mm_set1_epi8(text[last]);
 #endif
@@ -50,7 +47,7 @@ struct Needle {
     }
 };
 
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
 std::uint32_t equalMask16(const char* p, __m128i byte) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, byte)));
@@ -88,7 +85,7 @@ bool containsPattern(const char* begin, const char* end, const Needle& needle) {
         return false;
     }
     const char* lastStart = end - size;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     for (const char* at = begin; at <= lastStart; at += 16) {
         std::uint32_t mask = equalMask16(at + needle.first, needle.firstByte) &
                              equalMask16(at + needle.last, needle.lastByte);
@@ -379,7 +376,7 @@ void SearchIndex::scanAll(std::string_view pattern, std::vector<std::uint32_t>& 
     const std::size_t end = std::size_t{starts_.back()} + 1;
     std::size_t next = 0;
     std::uint32_t hint = 0;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     // 64 candidate starts per step; after a match the rest of its row is
     // skipped, so each row is reported once.
     while (next < end && next + needle.last + 64 <= bytes_.size()) {
