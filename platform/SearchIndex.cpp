@@ -178,15 +178,23 @@ bool hasOwnBit(char byte) {
 
 // The shared folding of U+0000 to U+07FF (Latin, Greek, Cyrillic, Hebrew,
 // Arabic...), looked up instead of searched for.
-char32_t foldSmall(char32_t c) {
-    static const auto table = [] {
-        std::array<char16_t, 0x800> folded{};
-        for (char32_t k = 0; k < 0x800; ++k) {
-            folded[k] = static_cast<char16_t>(foldCase(k));
+class SmallFolding {
+public:
+    SmallFolding() {
+        for (char32_t c = 0; c < kSize; ++c) {
+            folded_[c] = static_cast<char16_t>(foldCase(c));
         }
-        return folded;
-    }();
-    return c < 0x800 ? table[c] : foldCase(c);
+    }
+    char32_t operator()(char32_t c) const { return c < kSize ? folded_[c] : foldCase(c); }
+
+private:
+    static constexpr char32_t kSize = 0x800;
+    std::array<char16_t, kSize> folded_{};
+};
+
+const SmallFolding& foldSmall() {
+    static const SmallFolding folding;
+    return folding;
 }
 
 char* appendUtf8(char32_t c, char* to) {
@@ -247,6 +255,7 @@ void SearchIndex::appendUnsealed(std::optional<TextView> value) {
     // UTF-16 unit never takes more than three bytes of UTF-8 (a pair four).
     // A lone surrogate becomes U+FFFD, as appendFoldedUtf8 has it.
     const TextView text = *value;
+    const SmallFolding& fold = foldSmall();
     const std::size_t used = bytes_.size();
     bytes_.resize(used + text.size() * 3);
     char* to = bytes_.data() + used;
@@ -263,7 +272,7 @@ void SearchIndex::appendUnsealed(std::optional<TextView> value) {
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = kReplacementCharacter;
         }
-        to = appendUtf8(foldSmall(c), to);
+        to = appendUtf8(fold(c), to);
     }
     bytes_.resize(static_cast<std::size_t>(to - bytes_.data()));
     endRow();
@@ -279,6 +288,7 @@ void SearchIndex::appendUnsealedAscii(std::string_view text) {
 std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, char16_t* text) {
     // Folding keeps a code point's UTF-8 length except for a few letters
     // (U+023A and the like go from two bytes to three): room for the worst.
+    const SmallFolding& fold = foldSmall();
     const std::size_t used = bytes_.size();
     bytes_.resize(used + utf8.size() * 3 / 2 + 1);
     char* to = bytes_.data() + used;
@@ -319,7 +329,7 @@ std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, char16_t* tex
             *text++ = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
             *text++ = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
         }
-        to = appendUtf8(foldSmall(c), to);
+        to = appendUtf8(fold(c), to);
     }
     bytes_.resize(static_cast<std::size_t>(to - bytes_.data()));
     endRow();
