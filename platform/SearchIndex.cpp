@@ -380,7 +380,7 @@ const std::vector<std::uint64_t>& SearchIndex::signatures() const {
     return signatures_;
 }
 
-void SearchIndex::scanAll(std::string_view pattern, std::vector<std::uint32_t>& out) const {
+void SearchIndex::scanAll(std::string_view pattern, RowList& out) const {
     const Needle needle(pattern);
     const char* data = bytes_.data();
     const std::size_t end = std::size_t{starts_.back()} + 1;
@@ -424,7 +424,7 @@ void SearchIndex::scanAll(std::string_view pattern, std::vector<std::uint32_t>& 
     }
 }
 
-void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& out) const {
+void SearchIndex::findAll(std::string_view pattern, RowList& out) const {
     out.clear();
     const std::uint32_t rows = rowCount();
     if (pattern.empty()) {
@@ -469,8 +469,7 @@ void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& 
     });
 }
 
-void SearchIndex::findAmong(std::string_view pattern, const std::vector<std::uint32_t>& rows,
-                            std::vector<std::uint32_t>& out) const {
+void SearchIndex::findAmong(std::string_view pattern, const RowList& rows, RowList& out) const {
     out.clear();
     if (pattern.empty()) {
         std::copy_if(rows.begin(), rows.end(), std::back_inserter(out),
