@@ -62,8 +62,9 @@ public:
     void startLoading(std::size_t rowEstimate, std::size_t charEstimate);
     Text& arena() noexcept { return arena_; }
     void appendLoadedAscii(std::string_view text);
-    // A value as it stands in the file, in well-formed UTF-8.
-    void appendLoadedUtf8(std::string_view utf8);
+    // A value as it stands in the file, in UTF-8 without control
+    // characters; false (adding nothing) when it is not well-formed.
+    bool appendLoadedUtf8(std::string_view utf8);
     void appendLoaded(std::size_t offset);
     void appendLoadedNull();
     void finishLoading();

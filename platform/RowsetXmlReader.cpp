@@ -491,7 +491,10 @@ private:
             } else if (value->plain) {
                 column.appendLoadedAscii(value->raw);
             } else if (value->literal) {
-                column.appendLoadedUtf8(value->raw);
+                if (!column.appendLoadedUtf8(value->raw)) {
+                    tokens_.check(*value); // says where and why
+                }
+                value->checked = true;
             } else {
                 const std::size_t start = column.arena().size();
                 tokens_.appendValue(*value, column.arena());

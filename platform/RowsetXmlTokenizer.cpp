@@ -275,7 +275,23 @@ Tokenizer::Tokenizer(std::string_view document, const Failure& fail)
     bindings_.push_back({"xml", Space::Xml, 0});
 }
 
+void Tokenizer::check(const Attribute& attribute) const {
+    if (!attribute.checked) {
+        checkText(attribute.raw.data(), attribute.raw.data() + attribute.raw.size(), fail_);
+        attribute.checked = true;
+    }
+}
+
+// The values of the last tag that nobody decoded are checked before the
+// tokenizer moves on, so that every byte of a document it accepts is.
+void Tokenizer::checkPending() const {
+    for (const Attribute& attribute : attributes_) {
+        check(attribute);
+    }
+}
+
 Tokenizer::Event Tokenizer::next() {
+    checkPending();
     for (;;) {
         skipSpaces();
         if (p_ == end_) {
@@ -331,6 +347,7 @@ Tokenizer::Event Tokenizer::next() {
 }
 
 void Tokenizer::appendValue(const Attribute& attribute, Text& out) const {
+    check(attribute);
     // No value decodes to more UTF-16 units than it has bytes.
     const std::size_t used = out.size();
     out.resize(used + attribute.raw.size());
@@ -525,9 +542,12 @@ bool Tokenizer::readValue(Attribute& attribute, const char*& p, bool mayFail) {
         }
         ++p; // the other kind of quote
     }
-    if (nonAscii || control) {
+    if (control) {
         checkText(start, p, fail_);
     }
+    // Letters outside ASCII are checked by whoever decodes them, in the same
+    // pass; see checkPending for the rest.
+    attribute.checked = !nonAscii || control;
     attribute.raw = std::string_view(start, static_cast<std::size_t>(p - start));
     attribute.literal = !references && !control;
     attribute.plain = attribute.literal && !nonAscii;

@@ -312,17 +312,31 @@ std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, char16_t* tex
             *to++ = static_cast<char>(lead + (static_cast<unsigned>(lead - 'A') < 26 ? 32 : 0));
             continue;
         }
+        // The well-formed sequences of Unicode's table 3-7, checked here as
+        // they are decoded.
+        const auto at = [&](std::size_t k) { return static_cast<unsigned char>(p[k]); };
+        const auto trailing = [&](std::size_t k) { return (at(k) & 0xC0) == 0x80; };
         char32_t c = 0;
-        if (lead < 0xE0) {
-            c = ((lead & 0x1Fu) << 6) | (*p++ & 0x3Fu);
-        } else if (lead < 0xF0) {
-            c = ((lead & 0x0Fu) << 12) | ((*p++ & 0x3Fu) << 6);
-            c |= *p++ & 0x3Fu;
-        } else {
-            c = ((lead & 0x07u) << 18) | ((*p++ & 0x3Fu) << 12);
-            c |= (*p++ & 0x3Fu) << 6;
-            c |= *p++ & 0x3Fu;
+        std::size_t length = 0;
+        if (lead >= 0xC2 && lead <= 0xDF && end - p >= 1 && trailing(0)) {
+            c = ((lead & 0x1Fu) << 6) | (at(0) & 0x3Fu);
+            length = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF && end - p >= 2 && trailing(0) && trailing(1) &&
+                   (lead != 0xE0 || at(0) >= 0xA0) && (lead != 0xED || at(0) <= 0x9F)) {
+            c = ((lead & 0x0Fu) << 12) | ((at(0) & 0x3Fu) << 6) | (at(1) & 0x3Fu);
+            length = 2;
+        } else if (lead >= 0xF0 && lead <= 0xF4 && end - p >= 3 && trailing(0) && trailing(1) &&
+                   trailing(2) && (lead != 0xF0 || at(0) >= 0x90) &&
+                   (lead != 0xF4 || at(0) <= 0x8F)) {
+            c = ((lead & 0x07u) << 18) | ((at(0) & 0x3Fu) << 12) | ((at(1) & 0x3Fu) << 6) |
+                (at(2) & 0x3Fu);
+            length = 3;
         }
+        if (length == 0 || c == 0xFFFE || c == 0xFFFF) {
+            bytes_.resize(used);
+            return kNotUtf8;
+        }
+        p += length;
         if (c < 0x10000) {
             *text++ = static_cast<char16_t>(c);
         } else {

@@ -77,8 +77,11 @@ public:
     void appendUnsealed(std::optional<TextView> value);
     // A value known to be printable ASCII, in its UTF-8 (that is, ASCII) form.
     void appendUnsealedAscii(std::string_view text);
-    // A value in well-formed UTF-8, whose UTF-16 form is written to text
-    // (room for utf8.size() units) on the way; returns its length.
+    // A value in UTF-8 without control characters, whose UTF-16 form is
+    // written to text (room for utf8.size() units) on the way; returns its
+    // length, or kNotUtf8 (adding nothing) when it is not well-formed UTF-8
+    // or holds U+FFFE or U+FFFF.
+    static constexpr std::size_t kNotUtf8 = static_cast<std::size_t>(-1);
     std::size_t appendUnsealedUtf8(std::string_view utf8, char16_t* text);
     void seal();
     std::uint32_t rowCount() const noexcept {
