@@ -24,6 +24,10 @@ struct Needle {
 #ifdef FILLAHEAD_SSE2
     __m128i firstByte;
     __m128i lastByte;
+    // A pattern of up to 16 bytes is compared in one step (the index's
+    // padding makes the 16 bytes at any candidate readable).
+    __m128i head;
+    unsigned headMask = 0;
 #endif
 
     explicit Needle(std::string_view text) : pattern(text) {
@@ -39,11 +43,28 @@ struct Needle {
 #ifdef FILLAHEAD_SSE2
         firstByte = _mm_set1_epi8(text[first]);
         lastByte = _mm_set1_epi8(text[last]);
+        if (size <= 16) {
+            char bytes[16] = {};
+            std::memcpy(bytes, text.data(), size);
+            head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+            headMask = size == 16 ? 0xFFFF : (1u << size) - 1;
+        }
 #endif
     }
 
     bool matchesAt(const char* at) const noexcept {
-        return probeIsWholePattern || std::memcmp(at, pattern.data(), pattern.size()) == 0;
+        if (probeIsWholePattern) {
+            return true;
+        }
+#ifdef FILLAHEAD_SSE2
+        if (headMask != 0) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            const auto equal =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, head)));
+            return (equal & headMask) == headMask;
+        }
+#endif
+        return std::memcmp(at, pattern.data(), pattern.size()) == 0;
     }
 };
 
@@ -461,14 +482,22 @@ void SearchIndex::findAll(std::string_view pattern, RowList& out) const {
     const std::uint64_t wanted = signatureOf(pattern.data(), pattern.data() + pattern.size());
     out.resize(rows);
     std::uint32_t* kept = out.data();
+    const std::uint64_t* signatureOfRow = signature.data();
+    if (pattern.size() == 1 && hasOwnBit(pattern[0])) {
+        // One byte with a bit of its own: the signature says it exactly.
+        const unsigned bit = static_cast<unsigned>(std::countr_zero(wanted));
+        for (std::uint32_t row = 0; row < rows; ++row) {
+            *kept = row;
+            kept += (signatureOfRow[row] >> bit) & 1;
+        }
+        out.resize(static_cast<std::size_t>(kept - out.data()));
+        return;
+    }
     for (std::uint32_t row = 0; row < rows; ++row) {
         *kept = row;
-        kept += (signature[row] & wanted) == wanted ? 1 : 0;
+        kept += (signatureOfRow[row] & wanted) == wanted ? 1 : 0;
     }
     out.resize(static_cast<std::size_t>(kept - out.data()));
-    if (pattern.size() == 1 && hasOwnBit(pattern[0])) {
-        return; // the signature says it exactly
-    }
     // A few candidates are checked one by one; where there are many, one
     // pass over the whole buffer costs less.
     if (out.size() * 5 > rows) {
@@ -501,16 +530,23 @@ void SearchIndex::findAmong(std::string_view pattern, const RowList& rows, RowLi
         }
         return;
     }
-    const std::vector<std::uint64_t>& signature = signatures();
+    // As findAll: the signatures first, without a branch per row, then the
+    // pattern in the rows they let through.
+    const std::uint64_t* signature = signatures().data();
     const std::uint64_t wanted = signatureOf(pattern.data(), pattern.data() + pattern.size());
-    const bool signatureSuffices = pattern.size() == 1 && hasOwnBit(pattern[0]);
+    out.resize(rows.size());
+    std::uint32_t* kept = out.data();
     for (const std::uint32_t row : rows) {
-        if ((signature[row] & wanted) == wanted &&
-            (signatureSuffices ||
-             containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle))) {
-            out.push_back(row);
-        }
+        *kept = row;
+        kept += (signature[row] & wanted) == wanted ? 1 : 0;
     }
+    out.resize(static_cast<std::size_t>(kept - out.data()));
+    if (pattern.size() == 1 && hasOwnBit(pattern[0])) {
+        return;
+    }
+    std::erase_if(out, [&](std::uint32_t row) {
+        return !containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle);
+    });
 }
 
 void appendSearchPattern(MatchKind kind, TextView value, std::string& out) {
