@@ -6,6 +6,7 @@
 #include "platform/RowsetXml.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -59,8 +60,11 @@ RecordTable readOrAbort(std::string_view document) {
     RecordTable table;
     try {
         rowsetxml::read(document, table, u"written.xml");
-    } catch (const AutomationError&) {
-        std::abort(); // the writer's own output must always read back
+    } catch (const AutomationError& e) {
+        // The writer's own output must always read back.
+        std::fprintf(stderr, "%s\n%.*s\n", e.what(), static_cast<int>(document.size()),
+                     document.data());
+        std::abort();
     }
     return table;
 }

@@ -1,22 +1,21 @@
 // Runs of ASCII, sixteen bytes at a time where SSE2 is there: most history
 // values are ASCII, and loading a buffer copies each of them twice (to the
-// UTF-16 text and, lower-cased, to the search index).
+// UTF-16 text and, lower-cased, to the search index), saving once more.
 #pragma once
+
+#include "platform/Simd.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include <initializer_list>
 
 namespace fillahead::ascii {
 
 // The length of the run of ASCII bytes at the start of [p, p + size).
 inline std::size_t runLength(const char* p, std::size_t size) {
     std::size_t i = 0;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     for (; i + 16 <= size; i += 16) {
         const auto high = static_cast<unsigned>(
             _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))));
@@ -31,7 +30,7 @@ inline std::size_t runLength(const char* p, std::size_t size) {
     return i;
 }
 
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
 inline void widen16(const char* from, char16_t* to) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
     const __m128i zero = _mm_setzero_si128();
@@ -51,7 +50,7 @@ inline void lower16(const char* from, char* to) {
 // ASCII to UTF-16, one unit per byte. from and to must not overlap.
 inline void widen(const char* from, std::size_t size, char16_t* to) {
     std::size_t i = 0;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     if (size >= 16) {
         for (; i + 16 <= size; i += 16) {
             widen16(from + i, to + i);
@@ -70,7 +69,7 @@ inline void widen(const char* from, std::size_t size, char16_t* to) {
 // must not overlap.
 inline void lower(const char* from, std::size_t size, char* to) {
     std::size_t i = 0;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     if (size >= 16) {
         for (; i + 16 <= size; i += 16) {
             lower16(from + i, to + i);
@@ -82,6 +81,53 @@ inline void lower(const char* from, std::size_t size, char* to) {
     for (; i < size; ++i) {
         const char c = from[i];
         to[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    }
+}
+
+// The length of the run of UTF-16 units at the start of [p, p + size) that
+// an XML attribute value in single or double quotes holds as they are:
+// printable ASCII other than ' " & < >.
+inline std::size_t attributeRunLength(const char16_t* p, std::size_t size) {
+    std::size_t i = 0;
+#ifdef FILLAHEAD_SSE2
+    const __m128i last = _mm_set1_epi16(0x7E);
+    const __m128i first = _mm_set1_epi16(0x20);
+    for (; i + 8 <= size; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // Signed: units from 0x8000 up are below 0x20 too.
+        __m128i odd = _mm_or_si128(_mm_cmpgt_epi16(units, last), _mm_cmplt_epi16(units, first));
+        for (const char16_t special : {u'\'', u'"', u'&', u'<', u'>'}) {
+            odd = _mm_or_si128(odd,
+                               _mm_cmpeq_epi16(units, _mm_set1_epi16(static_cast<short>(special))));
+        }
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(odd));
+        if (mask != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctz(mask)) / 2;
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        const char16_t c = p[i];
+        if (c < 0x20 || c > 0x7E || c == u'\'' || c == u'"' || c == u'&' || c == u'<' ||
+            c == u'>') {
+            break;
+        }
+    }
+    return i;
+}
+
+// UTF-16 units below 0x80 to bytes.
+inline void narrow(const char16_t* from, std::size_t size, char* to) {
+    std::size_t i = 0;
+#ifdef FILLAHEAD_SSE2
+    for (; i + 16 <= size; i += 16) {
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 8));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(low, high));
+    }
+#endif
+    for (; i < size; ++i) {
+        to[i] = static_cast<char>(from[i]);
     }
 }
 

@@ -79,13 +79,18 @@ void Column::appendLoadedAscii(std::string_view text) {
     index_.appendUnsealedAscii(text);
 }
 
-void Column::appendLoadedUtf8(std::string_view utf8) {
+bool Column::appendLoadedUtf8(std::string_view utf8) {
     const std::size_t offset = arena_.size();
     checkArenaSize(offset + utf8.size());
     arena_.resize(offset + utf8.size()); // never more UTF-16 units than bytes
     const std::size_t length = index_.appendUnsealedUtf8(utf8, arena_.data() + offset);
+    if (length == SearchIndex::kNotUtf8) {
+        arena_.resize(offset);
+        return false;
+    }
     arena_.resize(offset + length);
     cells_.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length)});
+    return true;
 }
 
 void Column::appendLoaded(std::size_t offset) {

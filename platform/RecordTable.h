@@ -51,6 +51,8 @@ public:
     }
     void append(std::optional<TextView> value);
     void set(std::uint32_t row, std::optional<TextView> value);
+    // UTF-16 units the values take, at most.
+    std::size_t textSize() const noexcept { return arena_.size(); }
 
     // Loading, into a column that has no rows yet: startLoading, then per row
     // appendLoadedAscii or appendLoadedUtf8 (a value as it stands in the
@@ -60,8 +62,9 @@ public:
     void startLoading(std::size_t rowEstimate, std::size_t charEstimate);
     Text& arena() noexcept { return arena_; }
     void appendLoadedAscii(std::string_view text);
-    // A value as it stands in the file, in well-formed UTF-8.
-    void appendLoadedUtf8(std::string_view utf8);
+    // A value as it stands in the file, in UTF-8 without control
+    // characters; false (adding nothing) when it is not well-formed.
+    bool appendLoadedUtf8(std::string_view utf8);
     void appendLoaded(std::size_t offset);
     void appendLoadedNull();
     void finishLoading();

@@ -67,8 +67,8 @@ struct Recordset::Impl {
     // Every slot is presented, in order: no filter and no deleted rows. Saves
     // a list of all rows in the common case.
     bool allSlotsPresented = true;
-    std::vector<std::uint32_t> presented; // ascending slots, when not all
-    std::vector<std::uint32_t> scratch;
+    RowList presented; // when not all
+    RowList scratch;
 
     std::uint32_t position = 0;  // presented index of the current row; count() is EOF
     bool currentDeleted = false; // then position is where the next row now is
@@ -285,8 +285,8 @@ void Recordset::Close() {
     impl.filterText.reset();
     impl.narrowable.reset();
     impl.allSlotsPresented = true;
-    std::vector<std::uint32_t>().swap(impl.presented);
-    std::vector<std::uint32_t>().swap(impl.scratch);
+    RowList().swap(impl.presented);
+    RowList().swap(impl.scratch);
     impl.position = 0;
     impl.currentDeleted = false;
     ++impl.revision;

@@ -2,15 +2,12 @@
 
 #include "platform/AutomationError.h"
 #include "platform/RowsetXmlLayout.h"
+#include "platform/Simd.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace fillahead::rowsetxml {
 namespace {
@@ -143,24 +140,25 @@ Space spaceOfUri(const Text& uri) {
 // character, which checkText refuses).
 const char* findValueStop(const char* p, const char* end, char quote, bool& nonAscii,
                           bool& control) {
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     const __m128i quotes = _mm_set1_epi8(quote);
     const __m128i less = _mm_set1_epi8('<');
     const __m128i ampersand = _mm_set1_epi8('&');
     const __m128i space = _mm_set1_epi8(' ');
-    const __m128i zero = _mm_setzero_si128();
     while (end - p >= 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         const auto stops = static_cast<unsigned>(_mm_movemask_epi8(
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, quotes), _mm_cmpeq_epi8(block, less)),
                          _mm_cmpeq_epi8(block, ampersand))));
-        // Signed bytes: from 0x80 up they are below zero.
-        const auto high = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, zero)));
-        const auto low =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, space))) & ~high;
+        // Signed bytes: below 0x20, and every byte from 0x80 up.
+        const auto odd = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(block, space)));
         const unsigned before = stops != 0 ? (1u << std::countr_zero(stops)) - 1 : 0xFFFF;
-        nonAscii = nonAscii || (high & before) != 0;
-        control = control || (low & before) != 0;
+        if ((odd & before) != 0) {
+            const auto high = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_cmplt_epi8(block, _mm_setzero_si128())));
+            nonAscii = nonAscii || (high & before) != 0;
+            control = control || (odd & ~high & before) != 0;
+        }
         if (stops != 0) {
             return p + std::countr_zero(stops);
         }
@@ -219,11 +217,15 @@ std::string shown(std::string_view text) {
 void checkText(const char* begin, const char* finish, const Failure& fail) {
     const auto* p = reinterpret_cast<const unsigned char*>(begin);
     const auto* end = reinterpret_cast<const unsigned char*>(finish);
+#ifdef FILLAHEAD_SSE2
+    // Short texts (most values) go byte by byte.
+    const bool wide = end - p >= 48;
+#endif
     while (p < end) {
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
         // Sixteen characters at a time up to the next that is not printable
         // ASCII or white space.
-        if (end - p >= 16) {
+        if (wide && end - p >= 16) {
             const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             const __m128i odd = _mm_cmplt_epi8(block, _mm_set1_epi8(' '));
             const __m128i blank =
@@ -273,7 +275,23 @@ Tokenizer::Tokenizer(std::string_view document, const Failure& fail)
     bindings_.push_back({"xml", Space::Xml, 0});
 }
 
+void Tokenizer::check(const Attribute& attribute) const {
+    if (!attribute.checked) {
+        checkText(attribute.raw.data(), attribute.raw.data() + attribute.raw.size(), fail_);
+        attribute.checked = true;
+    }
+}
+
+// The values of the last tag that nobody decoded are checked before the
+// tokenizer moves on, so that every byte of a document it accepts is.
+void Tokenizer::checkPending() const {
+    for (const Attribute& attribute : attributes_) {
+        check(attribute);
+    }
+}
+
 Tokenizer::Event Tokenizer::next() {
+    checkPending();
     for (;;) {
         skipSpaces();
         if (p_ == end_) {
@@ -329,6 +347,7 @@ Tokenizer::Event Tokenizer::next() {
 }
 
 void Tokenizer::appendValue(const Attribute& attribute, Text& out) const {
+    check(attribute);
     // No value decodes to more UTF-16 units than it has bytes.
     const std::size_t used = out.size();
     out.resize(used + attribute.raw.size());
@@ -523,9 +542,12 @@ bool Tokenizer::readValue(Attribute& attribute, const char*& p, bool mayFail) {
         }
         ++p; // the other kind of quote
     }
-    if (nonAscii || control) {
+    if (control) {
         checkText(start, p, fail_);
     }
+    // Letters outside ASCII are checked by whoever decodes them, in the same
+    // pass; see checkPending for the rest.
+    attribute.checked = !nonAscii || control;
     attribute.raw = std::string_view(start, static_cast<std::size_t>(p - start));
     attribute.literal = !references && !control;
     attribute.plain = attribute.literal && !nonAscii;
@@ -541,16 +563,39 @@ bool Tokenizer::repeatLastShape() {
     if (shapeBindings_ != bindingsVersion_) {
         return false;
     }
+    // Names are short: compared in place, eight bytes at a time.
     const auto matches = [this](const char* p, std::string_view text) {
-        return static_cast<std::size_t>(end_ - p) > text.size() &&
-               std::memcmp(p, text.data(), text.size()) == 0;
+        std::size_t size = text.size();
+        if (static_cast<std::size_t>(end_ - p) <= size) {
+            return false;
+        }
+        const char* q = text.data();
+        for (; size >= 8; size -= 8, p += 8, q += 8) {
+            std::uint64_t a = 0;
+            std::uint64_t b = 0;
+            std::memcpy(&a, p, 8);
+            std::memcpy(&b, q, 8);
+            if (a != b) {
+                return false;
+            }
+        }
+        for (; size > 0; --size) {
+            if (*p++ != *q++) {
+                return false;
+            }
+        }
+        return true;
     };
     const char* p = p_ + 1;
     if (!matches(p, shapeTag_.qname)) {
         return false;
     }
     p += shapeTag_.qname.size();
-    for (Attribute& attribute : shape_) {
+    if (!attributesAreShape_) {
+        attributes_ = shape_;
+        attributesAreShape_ = true;
+    }
+    for (Attribute& attribute : attributes_) {
         if (p == end_ || *p != ' ' || !matches(p + 1, attribute.qname) ||
             p[1 + attribute.qname.size()] != '=') {
             return false;
@@ -564,9 +609,11 @@ bool Tokenizer::repeatLastShape() {
     if (end_ - p < 2 || p[0] != '/' || p[1] != '>') {
         return false;
     }
-    tag_ = shapeTag_;
+    tag_.qname = shapeTag_.qname;
+    tag_.local = shapeTag_.local;
+    tag_.space = shapeTag_.space;
+    tag_.selfClosing = true;
     tag_.at = p_;
-    attributes_ = shape_;
     p_ = p + 2;
     return true;
 }
@@ -651,6 +698,7 @@ void Tokenizer::readStartTag() {
     tag_.qname = element.qname;
     tag_.local = element.local;
     attributes_.clear();
+    attributesAreShape_ = false;
     const std::size_t depth = open_.size() + 1;
     for (;;) {
         const bool spaced = skipSpaces();
@@ -722,6 +770,7 @@ void Tokenizer::readStartTag() {
         dropBindingsDeeperThan(open_.size());
         shapeTag_ = tag_;
         shape_ = attributes_;
+        attributesAreShape_ = true;
         shapeBindings_ = declares ? 0 : bindingsVersion_;
     } else {
         open_.push_back(tag_.qname);

@@ -47,6 +47,10 @@ struct Attribute {
     bool literal = false;
     // Literal and all ASCII.
     bool plain = false;
+    // Whether the value is known to be UTF-8 XML can hold. A value outside
+    // ASCII is checked when it is decoded (see Tokenizer::check), or else
+    // when the tokenizer moves on.
+    mutable bool checked = true;
     const char* at = nullptr;
 };
 
@@ -75,6 +79,10 @@ public:
     const char* position() const noexcept { return p_; }
     // Elements open: after Start of a non-empty element it counts that one.
     std::size_t depth() const noexcept { return open_.size(); }
+
+    // Refuses a value that is not UTF-8 XML can hold; for a decoder that
+    // found it so, or for one that wants to trust raw.
+    void check(const Attribute& attribute) const;
 
     // Decodes an attribute value as an XML parser reports it: references
     // resolved, each literal tab or line end a space.
@@ -105,6 +113,7 @@ private:
     Name repeatedName(Name& last, const char* expected, std::string_view tag = {});
     Space resolve(std::string_view prefix, bool isElement, const char* at) const;
     bool readValue(Attribute& attribute, const char*& p, bool mayFail);
+    void checkPending() const;
     bool repeatLastShape();
     char32_t reference(const unsigned char*& p, const unsigned char* end) const;
     void readStartTag();
@@ -127,6 +136,7 @@ private:
     Tag shapeTag_;
     std::vector<Attribute> shape_;
     std::uint64_t shapeBindings_ = 0;
+    bool attributesAreShape_ = false; // attributes_ has the shape's names
     std::uint64_t bindingsVersion_ = 1;
 };
 

@@ -1,5 +1,6 @@
 // Writing the rowset layout: one exact form, as the original data layer
 // writes a buffer file.
+#include "platform/AsciiRuns.h"
 #include "platform/RowsetXml.h"
 #include "platform/RowsetXmlLayout.h"
 
@@ -47,16 +48,6 @@ bool isPlainAttributeName(TextView name) {
     return true;
 }
 
-constexpr std::array<bool, 128> makePlainAscii() {
-    std::array<bool, 128> plain{};
-    for (int c = 0x20; c < 0x80; ++c) {
-        plain[static_cast<std::size_t>(c)] =
-            c != '\'' && c != '&' && c != '<' && c != '>' && c != '"';
-    }
-    return plain;
-}
-constexpr std::array<bool, 128> kPlainAscii = makePlainAscii();
-
 void appendHexReference(char32_t c, std::string& out) {
     static constexpr char digits[] = "0123456789ABCDEF";
     out += "&#x";
@@ -73,7 +64,9 @@ void appendHexReference(char32_t c, std::string& out) {
 }
 
 void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x800) {
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c)); // DEL: not printable, yet plain XML text
+    } else if (c < 0x800) {
         out.push_back(static_cast<char>(0xC0 | (c >> 6)));
         out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
     } else if (c < 0x10000) {
@@ -93,17 +86,12 @@ void appendEscaped(TextView text, std::string& out) {
     const std::size_t size = text.size();
     std::size_t i = 0;
     while (i < size) {
-        std::size_t run = i;
-        while (run < size && text[run] < 0x80 && kPlainAscii[text[run]]) {
-            ++run;
-        }
-        if (run != i) {
+        const std::size_t run = ascii::attributeRunLength(text.data() + i, size - i);
+        if (run != 0) {
             const std::size_t used = out.size();
-            out.resize(used + (run - i));
-            std::copy(text.begin() + static_cast<std::ptrdiff_t>(i),
-                      text.begin() + static_cast<std::ptrdiff_t>(run),
-                      out.begin() + static_cast<std::ptrdiff_t>(used));
-            i = run;
+            out.resize(used + run);
+            ascii::narrow(text.data() + i, run, out.data() + used);
+            i += run;
             if (i == size) {
                 break;
             }
@@ -242,9 +230,11 @@ void write(const RecordTable& table, std::string& out) {
     const std::vector<FieldInfo>& fields = table.fields();
     const std::vector<std::string> names = xmlNames(fields);
 
+    // Room for the whole document at once: a large file grows no copies.
     std::size_t estimate = 1024 + 256 * fields.size();
     for (std::size_t field = 0; field < fields.size(); ++field) {
         estimate += (names[field].size() + 4) * table.slotCount();
+        estimate += table.column(field).textSize() * 9 / 8;
     }
     estimate += std::size_t{table.slotCount()} * 16;
     out.reserve(out.size() + estimate);

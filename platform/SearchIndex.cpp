@@ -2,16 +2,13 @@
 
 #include "platform/AsciiRuns.h"
 #include "platform/AutomationError.h"
+#include "platform/Simd.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace fillahead {
 namespace {
@@ -24,9 +21,13 @@ struct Needle {
     std::size_t first = 0;
     std::size_t last = 0;
     bool probeIsWholePattern = false;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     __m128i firstByte;
     __m128i lastByte;
+    // A pattern of up to 16 bytes is compared in one step (the index's
+    // padding makes the 16 bytes at any candidate readable).
+    __m128i head;
+    unsigned headMask = 0;
 #endif
 
     explicit Needle(std::string_view text) : pattern(text) {
@@ -39,18 +40,35 @@ struct Needle {
             --last;
         }
         probeIsWholePattern = size == 1 || (size == 2 && first != last);
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
         firstByte = _mm_set1_epi8(text[first]);
         lastByte = _mm_set1_epi8(text[last]);
+        if (size <= 16) {
+            char bytes[16] = {};
+            std::memcpy(bytes, text.data(), size);
+            head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+            headMask = size == 16 ? 0xFFFF : (1u << size) - 1;
+        }
 #endif
     }
 
     bool matchesAt(const char* at) const noexcept {
-        return probeIsWholePattern || std::memcmp(at, pattern.data(), pattern.size()) == 0;
+        if (probeIsWholePattern) {
+            return true;
+        }
+#ifdef FILLAHEAD_SSE2
+        if (headMask != 0) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            const auto equal =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, head)));
+            return (equal & headMask) == headMask;
+        }
+#endif
+        return std::memcmp(at, pattern.data(), pattern.size()) == 0;
     }
 };
 
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
 std::uint32_t equalMask16(const char* p, __m128i byte) {
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, byte)));
@@ -88,7 +106,7 @@ bool containsPattern(const char* begin, const char* end, const Needle& needle) {
         return false;
     }
     const char* lastStart = end - size;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     for (const char* at = begin; at <= lastStart; at += 16) {
         std::uint32_t mask = equalMask16(at + needle.first, needle.firstByte) &
                              equalMask16(at + needle.last, needle.lastByte);
@@ -181,15 +199,23 @@ bool hasOwnBit(char byte) {
 
 // The shared folding of U+0000 to U+07FF (Latin, Greek, Cyrillic, Hebrew,
 // Arabic...), looked up instead of searched for.
-char32_t foldSmall(char32_t c) {
-    static const auto table = [] {
-        std::array<char16_t, 0x800> folded{};
-        for (char32_t k = 0; k < 0x800; ++k) {
-            folded[k] = static_cast<char16_t>(foldCase(k));
+class SmallFolding {
+public:
+    SmallFolding() {
+        for (char32_t c = 0; c < kSize; ++c) {
+            folded_[c] = static_cast<char16_t>(foldCase(c));
         }
-        return folded;
-    }();
-    return c < 0x800 ? table[c] : foldCase(c);
+    }
+    char32_t operator()(char32_t c) const { return c < kSize ? folded_[c] : foldCase(c); }
+
+private:
+    static constexpr char32_t kSize = 0x800;
+    std::array<char16_t, kSize> folded_{};
+};
+
+const SmallFolding& foldSmall() {
+    static const SmallFolding folding;
+    return folding;
 }
 
 char* appendUtf8(char32_t c, char* to) {
@@ -250,6 +276,7 @@ void SearchIndex::appendUnsealed(std::optional<TextView> value) {
     // UTF-16 unit never takes more than three bytes of UTF-8 (a pair four).
     // A lone surrogate becomes U+FFFD, as appendFoldedUtf8 has it.
     const TextView text = *value;
+    const SmallFolding& fold = foldSmall();
     const std::size_t used = bytes_.size();
     bytes_.resize(used + text.size() * 3);
     char* to = bytes_.data() + used;
@@ -266,7 +293,7 @@ void SearchIndex::appendUnsealed(std::optional<TextView> value) {
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = kReplacementCharacter;
         }
-        to = appendUtf8(foldSmall(c), to);
+        to = appendUtf8(fold(c), to);
     }
     bytes_.resize(static_cast<std::size_t>(to - bytes_.data()));
     endRow();
@@ -282,41 +309,62 @@ void SearchIndex::appendUnsealedAscii(std::string_view text) {
 std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, char16_t* text) {
     // Folding keeps a code point's UTF-8 length except for a few letters
     // (U+023A and the like go from two bytes to three): room for the worst.
+    const SmallFolding& fold = foldSmall();
     const std::size_t used = bytes_.size();
     bytes_.resize(used + utf8.size() * 3 / 2 + 1);
     char* to = bytes_.data() + used;
     char16_t* const textStart = text;
     const char* p = utf8.data();
     const char* end = p + utf8.size();
-    while (p < end) {
-        const std::size_t run = ascii::runLength(p, static_cast<std::size_t>(end - p));
+    // A long ASCII start at once; then character by character, as most of
+    // these values are short and mix ASCII with other letters.
+    const std::size_t run = ascii::runLength(p, utf8.size());
+    if (run >= 16) {
         ascii::widen(p, run, text);
         ascii::lower(p, run, to);
         p += run;
         text += run;
         to += run;
-        if (p == end) {
-            break;
-        }
+    }
+    while (p < end) {
         const auto lead = static_cast<unsigned char>(*p++);
-        char32_t c = 0;
-        if (lead < 0xE0) {
-            c = ((lead & 0x1Fu) << 6) | (*p++ & 0x3Fu);
-        } else if (lead < 0xF0) {
-            c = ((lead & 0x0Fu) << 12) | ((*p++ & 0x3Fu) << 6);
-            c |= *p++ & 0x3Fu;
-        } else {
-            c = ((lead & 0x07u) << 18) | ((*p++ & 0x3Fu) << 12);
-            c |= (*p++ & 0x3Fu) << 6;
-            c |= *p++ & 0x3Fu;
+        if (lead < 0x80) {
+            *text++ = lead;
+            *to++ = static_cast<char>(lead + (static_cast<unsigned>(lead - 'A') < 26 ? 32 : 0));
+            continue;
         }
+        // The well-formed sequences of Unicode's table 3-7, checked here as
+        // they are decoded.
+        const auto at = [&](std::size_t k) { return static_cast<unsigned char>(p[k]); };
+        const auto trailing = [&](std::size_t k) { return (at(k) & 0xC0) == 0x80; };
+        char32_t c = 0;
+        std::size_t length = 0;
+        if (lead >= 0xC2 && lead <= 0xDF && end - p >= 1 && trailing(0)) {
+            c = ((lead & 0x1Fu) << 6) | (at(0) & 0x3Fu);
+            length = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF && end - p >= 2 && trailing(0) && trailing(1) &&
+                   (lead != 0xE0 || at(0) >= 0xA0) && (lead != 0xED || at(0) <= 0x9F)) {
+            c = ((lead & 0x0Fu) << 12) | ((at(0) & 0x3Fu) << 6) | (at(1) & 0x3Fu);
+            length = 2;
+        } else if (lead >= 0xF0 && lead <= 0xF4 && end - p >= 3 && trailing(0) && trailing(1) &&
+                   trailing(2) && (lead != 0xF0 || at(0) >= 0x90) &&
+                   (lead != 0xF4 || at(0) <= 0x8F)) {
+            c = ((lead & 0x07u) << 18) | ((at(0) & 0x3Fu) << 12) | ((at(1) & 0x3Fu) << 6) |
+                (at(2) & 0x3Fu);
+            length = 3;
+        }
+        if (length == 0 || c == 0xFFFE || c == 0xFFFF) {
+            bytes_.resize(used);
+            return kNotUtf8;
+        }
+        p += length;
         if (c < 0x10000) {
             *text++ = static_cast<char16_t>(c);
         } else {
             *text++ = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
             *text++ = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
         }
-        to = appendUtf8(foldSmall(c), to);
+        to = appendUtf8(fold(c), to);
     }
     bytes_.resize(static_cast<std::size_t>(to - bytes_.data()));
     endRow();
@@ -367,13 +415,13 @@ const std::vector<std::uint64_t>& SearchIndex::signatures() const {
     return signatures_;
 }
 
-void SearchIndex::scanAll(std::string_view pattern, std::vector<std::uint32_t>& out) const {
+void SearchIndex::scanAll(std::string_view pattern, RowList& out) const {
     const Needle needle(pattern);
     const char* data = bytes_.data();
     const std::size_t end = std::size_t{starts_.back()} + 1;
     std::size_t next = 0;
     std::uint32_t hint = 0;
-#ifdef __SSE2__
+#ifdef FILLAHEAD_SSE2
     // 64 candidate starts per step; after a match the rest of its row is
     // skipped, so each row is reported once.
     while (next < end && next + needle.last + 64 <= bytes_.size()) {
@@ -411,7 +459,7 @@ void SearchIndex::scanAll(std::string_view pattern, std::vector<std::uint32_t>& 
     }
 }
 
-void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& out) const {
+void SearchIndex::findAll(std::string_view pattern, RowList& out) const {
     out.clear();
     const std::uint32_t rows = rowCount();
     if (pattern.empty()) {
@@ -434,14 +482,22 @@ void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& 
     const std::uint64_t wanted = signatureOf(pattern.data(), pattern.data() + pattern.size());
     out.resize(rows);
     std::uint32_t* kept = out.data();
+    const std::uint64_t* signatureOfRow = signature.data();
+    if (pattern.size() == 1 && hasOwnBit(pattern[0])) {
+        // One byte with a bit of its own: the signature says it exactly.
+        const unsigned bit = static_cast<unsigned>(std::countr_zero(wanted));
+        for (std::uint32_t row = 0; row < rows; ++row) {
+            *kept = row;
+            kept += (signatureOfRow[row] >> bit) & 1;
+        }
+        out.resize(static_cast<std::size_t>(kept - out.data()));
+        return;
+    }
     for (std::uint32_t row = 0; row < rows; ++row) {
         *kept = row;
-        kept += (signature[row] & wanted) == wanted ? 1 : 0;
+        kept += (signatureOfRow[row] & wanted) == wanted ? 1 : 0;
     }
     out.resize(static_cast<std::size_t>(kept - out.data()));
-    if (pattern.size() == 1 && hasOwnBit(pattern[0])) {
-        return; // the signature says it exactly
-    }
     // A few candidates are checked one by one; where there are many, one
     // pass over the whole buffer costs less.
     if (out.size() * 5 > rows) {
@@ -456,8 +512,7 @@ void SearchIndex::findAll(std::string_view pattern, std::vector<std::uint32_t>& 
     });
 }
 
-void SearchIndex::findAmong(std::string_view pattern, const std::vector<std::uint32_t>& rows,
-                            std::vector<std::uint32_t>& out) const {
+void SearchIndex::findAmong(std::string_view pattern, const RowList& rows, RowList& out) const {
     out.clear();
     if (pattern.empty()) {
         std::copy_if(rows.begin(), rows.end(), std::back_inserter(out),
@@ -475,16 +530,23 @@ void SearchIndex::findAmong(std::string_view pattern, const std::vector<std::uin
         }
         return;
     }
-    const std::vector<std::uint64_t>& signature = signatures();
+    // As findAll: the signatures first, without a branch per row, then the
+    // pattern in the rows they let through.
+    const std::uint64_t* signature = signatures().data();
     const std::uint64_t wanted = signatureOf(pattern.data(), pattern.data() + pattern.size());
-    const bool signatureSuffices = pattern.size() == 1 && hasOwnBit(pattern[0]);
+    out.resize(rows.size());
+    std::uint32_t* kept = out.data();
     for (const std::uint32_t row : rows) {
-        if ((signature[row] & wanted) == wanted &&
-            (signatureSuffices ||
-             containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle))) {
-            out.push_back(row);
-        }
+        *kept = row;
+        kept += (signature[row] & wanted) == wanted ? 1 : 0;
     }
+    out.resize(static_cast<std::size_t>(kept - out.data()));
+    if (pattern.size() == 1 && hasOwnBit(pattern[0])) {
+        return;
+    }
+    std::erase_if(out, [&](std::uint32_t row) {
+        return !containsPattern(data + starts_[row], data + starts_[row + 1] + 1, needle);
+    });
 }
 
 void appendSearchPattern(MatchKind kind, TextView value, std::string& out) {

@@ -17,12 +17,40 @@
 #include "platform/Text.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace fillahead {
+
+// Growing it leaves the new elements uninitialised: a search writes a slot
+// for every row and keeps those that match, so zeroing them first would
+// double the memory it touches.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+
+    template <typename U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <typename U, typename... Arguments>
+    void construct(U* place, Arguments&&... arguments) {
+        ::new (static_cast<void*>(place)) U(std::forward<Arguments>(arguments)...);
+    }
+};
+
+// Rows (slots) in ascending order.
+using RowList = std::vector<std::uint32_t, UninitialisedAllocator<std::uint32_t>>;
 
 class SearchIndex {
 public:
@@ -49,8 +77,11 @@ public:
     void appendUnsealed(std::optional<TextView> value);
     // A value known to be printable ASCII, in its UTF-8 (that is, ASCII) form.
     void appendUnsealedAscii(std::string_view text);
-    // A value in well-formed UTF-8, whose UTF-16 form is written to text
-    // (room for utf8.size() units) on the way; returns its length.
+    // A value in UTF-8 without control characters, whose UTF-16 form is
+    // written to text (room for utf8.size() units) on the way; returns its
+    // length, or kNotUtf8 (adding nothing) when it is not well-formed UTF-8
+    // or holds U+FFFE or U+FFFF.
+    static constexpr std::size_t kNotUtf8 = static_cast<std::size_t>(-1);
     std::size_t appendUnsealedUtf8(std::string_view utf8, char16_t* text);
     void seal();
     std::uint32_t rowCount() const noexcept {
@@ -59,15 +90,14 @@ public:
 
     // The rows whose delimited form contains pattern, in ascending order. An
     // empty pattern matches every row that is not Null.
-    void findAll(std::string_view pattern, std::vector<std::uint32_t>& out) const;
+    void findAll(std::string_view pattern, RowList& out) const;
     // The same among the given rows (ascending) only.
-    void findAmong(std::string_view pattern, const std::vector<std::uint32_t>& rows,
-                   std::vector<std::uint32_t>& out) const;
+    void findAmong(std::string_view pattern, const RowList& rows, RowList& out) const;
 
 private:
     void endRow();
     const std::vector<std::uint64_t>& signatures() const;
-    void scanAll(std::string_view pattern, std::vector<std::uint32_t>& out) const;
+    void scanAll(std::string_view pattern, RowList& out) const;
     bool isNull(std::uint32_t row) const noexcept;
     // The row holding the byte at offset, looking forward from row hint.
     std::uint32_t rowAt(std::size_t offset, std::uint32_t hint) const noexcept;

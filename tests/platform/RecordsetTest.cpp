@@ -108,6 +108,21 @@ TEST(Recordset, MovingAndDeleting) {
     EXPECT_EQ(records.FieldValue(u"SavedStringField"), Variant(u"a"));
 }
 
+TEST(Recordset, ValuesRewrittenOverAndOverStayIntactAndFindable) {
+    Recordset records;
+    fill(records, {u"first", u"second", u"third"});
+    records.MoveFirst();
+    records.MoveNext();
+    // Enough rewriting to make the column reclaim its old text.
+    for (int round = 0; round < 400; ++round) {
+        records.SetFieldValue(u"SavedStringField", Text(40, u'a' + round % 26) + toText(round));
+    }
+    records.SetFieldValue(u"SavedStringField", u"Zweiter Wert");
+    EXPECT_EQ(render(records), "first\nZweiter Wert\nthird\n");
+    records.SetFilter(u"SavedStringField Like '*WERT'");
+    EXPECT_EQ(render(records), "Zweiter Wert\n");
+}
+
 TEST(Recordset, BookmarksAreStableAndNeverReused) {
     Recordset records;
     fill(records, {u"apple", u"banana", u"cherry", u"avocado"});

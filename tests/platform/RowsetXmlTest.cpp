@@ -102,6 +102,39 @@ TEST(RowsetXml, KeepsTheFieldDescriptionsOfAFileAndAliasesNamesXmlCannotCarry) {
     EXPECT_EQ(render(odd), "a|-|b\n");
 }
 
+TEST(RowsetXml, AppendedFieldDefinitionsComeBackAndReplaceTheAppendedOnes) {
+    TemporaryFolder folder;
+    Recordset records;
+    records.AppendField({u"Note", 203, 1000, 0x20 | 0x4}); // long text, nullable, writable
+    records.AppendField({u"Code", 130, 8, 0x10 | 0x40});   // fixed length, may be null
+    records.AppendField({u"Narrow", 200, 50, -1});
+    records.Open();
+    records.AddNew(u"Code", u"AB");
+    records.Save(folder.path("fields.xml"));
+    records.Close();
+
+    Recordset reloaded;
+    reloaded.AppendField({u"Mine"});
+    reloaded.Open(folder.path("fields.xml"));
+    ASSERT_EQ(reloaded.FieldCount(), 3u);
+    const struct {
+        Text name;
+        std::int32_t type;
+        std::int32_t size;
+        std::int32_t attributes;
+    } expected[] = {{u"Note", 203, 1000, 0x20 | 0x4 | 0x80},
+                    {u"Code", 130, 8, 0x10 | 0x40},
+                    {u"Narrow", 200, 50, 0x20 | 0x4 | 0x40}};
+    for (std::size_t field = 0; field < 3; ++field) {
+        SCOPED_TRACE(field);
+        EXPECT_EQ(reloaded.Field(field).name, expected[field].name);
+        EXPECT_EQ(reloaded.Field(field).type, expected[field].type);
+        EXPECT_EQ(reloaded.Field(field).definedSize, expected[field].size);
+        EXPECT_EQ(reloaded.Field(field).attributes, expected[field].attributes);
+    }
+    EXPECT_EQ(render(reloaded), "-|AB|-\n");
+}
+
 TEST(RowsetXml, WritesTheExactLayout) {
     TemporaryFolder folder;
     Recordset records;
@@ -146,7 +179,7 @@ TEST(RowsetXml, EveryCharacterSurvivesTheRoundTrip) {
     for (char16_t c = 0; c < 0x20; ++c) {
         every.push_back(c); // NUL and the other controls XML cannot hold
     }
-    every += u"'\"&<> ]]> é € \U0001F600";
+    every += u"'\"&<> ]]> \x7F é € \U0001F600"; // DEL is plain text, written as it is
     every += {char16_t(0xD800), u'x', char16_t(0xDC00), char16_t(0xFFFE), char16_t(0xFFFF)};
     const std::vector<Text> values = {every, u"  leading and trailing  ", u"", u"\r\n", u"\t"};
 
