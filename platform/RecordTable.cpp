@@ -37,6 +37,9 @@ void Column::append(std::optional<TextView> value) {
 }
 
 void Column::set(std::uint32_t row, std::optional<TextView> value) {
+    if (this->value(row) == value) {
+        return; // storing a value again (as every commit does) keeps the index
+    }
     Cell& cell = cells_[row];
     if (cell.length != kNullLength) {
         unusedChars_ += cell.length;
