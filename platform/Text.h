@@ -27,6 +27,8 @@ bool decodeUtf8Strict(std::string_view utf8, Text& out, std::size_t* errorOffset
 
 // UTF-16 to UTF-8. Never fails: a lone surrogate becomes U+FFFD.
 std::string toUtf8(TextView text);
+// Appends one code point (at most U+10FFFF) as UTF-8.
+void appendUtf8(char32_t c, std::string& out);
 
 // Unicode simple case folding (CaseFolding.txt statuses C and S): one code
 // point to one code point, so lengths never change.

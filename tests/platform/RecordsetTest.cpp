@@ -4,6 +4,7 @@
 
 #include "platform/AutomationError.h"
 #include "tests/platform/RecordsetTesting.h"
+#include "tests/support/Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,7 @@ using testkit::render;
 using testkit::TemporaryFolder;
 using testkit::writeBytes;
 
-template <typename Call>
-std::int32_t errorOf(Call&& call) {
-    try {
-        call();
-    } catch (const AutomationError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::errorOf;
 
 TEST(Recordset, StatesAndTheOperationsEachAllows) {
     Recordset records;

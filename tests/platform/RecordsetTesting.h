@@ -6,6 +6,7 @@
 #include "platform/Path.h"
 #include "platform/Recordset.h"
 #include "platform/Text.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -45,34 +46,10 @@ inline void writeBytes(const Text& path, std::string_view bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-class TemporaryFolder {
+// A temporary folder whose files are named by text.
+class TemporaryFolder : public testing::TempFolder {
 public:
-    TemporaryFolder() {
-        std::random_device random;
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("fillahead-test-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(folder_);
-    }
-    ~TemporaryFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    Text path(std::string_view name) const { return fromPath(folder_ / std::string(name)); }
-
-    std::vector<std::string> names() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
-            names.push_back(toUtf8(fromPath(entry.path().filename())));
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    std::filesystem::path folder_;
+    Text path(std::string_view name) const { return text(std::string(name)); }
 };
 
 // The presented rows, one line each, fields separated by '|', Null as '-'.

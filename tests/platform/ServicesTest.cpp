@@ -4,6 +4,7 @@
 #include "platform/Path.h"
 #include "platform/PropertyBag.h"
 #include "platform/SettingsStore.h"
+#include "tests/support/Errors.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +17,7 @@ namespace {
 
 using testing::TempFolder;
 
-std::int32_t errorOf(const std::function<void()>& action) {
-    try {
-        action();
-        return 0;
-    } catch (const AutomationError& e) {
-        return e.number();
-    }
-}
+using testing::errorOf;
 
 void writeFile(const std::filesystem::path& file, std::size_t bytes) {
     std::ofstream(file, std::ios::binary) << std::string(bytes, 'x');

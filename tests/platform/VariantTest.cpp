@@ -1,6 +1,7 @@
 #include "platform/Variant.h"
 
 #include "platform/AutomationError.h"
+#include "tests/support/Errors.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +10,7 @@
 namespace fillahead {
 namespace {
 
-// The error number a conversion raises, or 0 when it succeeds.
-std::int32_t errorOf(const std::function<void()>& convert) {
-    try {
-        convert();
-        return 0;
-    } catch (const AutomationError& e) {
-        return e.number();
-    }
-}
+using testing::errorOf;
 
 TEST(Variant, IntegerConversionsFollowVb) {
     EXPECT_EQ(Variant(u" 12 ").toInteger(), 12);

@@ -5,11 +5,13 @@
 #include "platform/Path.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace fillahead::testing {
 
@@ -33,6 +35,16 @@ public:
     // The folder, or a name inside it, as our text.
     Text text() const { return fromPath(path_); }
     Text text(const std::string& name) const { return fromPath(path_ / name); }
+
+    // The names inside, sorted.
+    std::vector<std::string> names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+            names.push_back(toUtf8(fromPath(entry.path().filename())));
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
 private:
     std::filesystem::path path_;
