@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/Text.h"
+#include "platform/Timer.h"
 
 #include <cstdint>
 #include <memory>
@@ -121,6 +122,9 @@ public:
 
     // Shows the about box without blocking and returns its window.
     virtual WindowHandle ShowAboutBox(const AboutInfo& about) = 0;
+
+    // A timer that calls tick on this thread; created disabled, interval 0.
+    virtual std::unique_ptr<Timer> CreateTimer(TimerTick tick) = 0;
 };
 
 } // namespace fillahead

@@ -30,6 +30,42 @@ private:
     WindowHandle handle_;
 };
 
+class SimulatedTimer final : public Timer {
+public:
+    SimulatedTimer(SimulatedDesktop& desktop, TimerTick tick)
+        : desktop_(desktop), tick_(std::move(tick)) {
+        desktop_.timers_.push_back(this);
+    }
+    ~SimulatedTimer() override { std::erase(desktop_.timers_, this); }
+
+    std::int32_t Interval() const override { return interval_; }
+    void SetInterval(std::int32_t milliseconds) override {
+        interval_ = milliseconds;
+        restart();
+    }
+    bool Enabled() const override { return enabled_; }
+    void SetEnabled(bool enabled) override {
+        enabled_ = enabled;
+        restart();
+    }
+
+    bool running() const { return enabled_ && interval_ > 0; }
+    std::int64_t due() const { return due_; }
+    void tick() {
+        due_ += interval_;
+        tick_();
+    }
+
+private:
+    void restart() { due_ = desktop_.now_ + interval_; }
+
+    SimulatedDesktop& desktop_;
+    TimerTick tick_;
+    std::int32_t interval_ = 0;
+    bool enabled_ = false;
+    std::int64_t due_ = 0;
+};
+
 SimulatedDesktop::SimulatedDesktop() {
     Window host;
     host.kind = "host";
@@ -134,6 +170,30 @@ WindowHandle SimulatedDesktop::ShowAboutBox(const AboutInfo& about) {
     const WindowHandle handle = add(window);
     log.push_back("ShowAboutBox " + nameOf(handle));
     return handle;
+}
+
+std::unique_ptr<Timer> SimulatedDesktop::CreateTimer(TimerTick tick) {
+    return std::make_unique<SimulatedTimer>(*this, std::move(tick));
+}
+
+void SimulatedDesktop::AdvanceTime(std::int64_t milliseconds) {
+    const std::int64_t end = now_ + milliseconds;
+    for (;;) {
+        // The next tick due; a tick may change or destroy any timer.
+        SimulatedTimer* next = nullptr;
+        for (SimulatedTimer* timer : timers_) {
+            if (timer->running() && timer->due() <= end &&
+                (next == nullptr || timer->due() < next->due())) {
+                next = timer;
+            }
+        }
+        if (next == nullptr) {
+            break;
+        }
+        now_ = next->due();
+        next->tick();
+    }
+    now_ = end;
 }
 
 const SimulatedDesktop::Window* SimulatedDesktop::Find(WindowHandle window) const {

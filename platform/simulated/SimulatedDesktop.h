@@ -38,6 +38,7 @@ public:
     double TwipsPerPixelY() override { return twipsPerPixel; }
     std::int32_t ListRowHeight() override { return rowHeightPixels; }
     WindowHandle ShowAboutBox(const AboutInfo& about) override;
+    std::unique_ptr<Timer> CreateTimer(TimerTick tick) override;
 
     // --- For tests and simulated hosts. ---
     double twipsPerPixel = 15;
@@ -54,9 +55,13 @@ public:
     // A click (button up) at a client position of a list window.
     void ClickList(WindowHandle window, std::int32_t x, std::int32_t y);
     ListPaint PaintList(WindowHandle window);
+    // Lets simulated time pass: every enabled timer ticks as often as its
+    // interval fits, in the order the ticks fall due.
+    void AdvanceTime(std::int64_t milliseconds);
 
 private:
     friend class SimulatedListSurface;
+    friend class SimulatedTimer;
     std::string nameOf(WindowHandle window) const;
     WindowHandle add(Window window);
 
@@ -64,6 +69,8 @@ private:
     WindowHandle nextHandle_ = 0x1000;
     WindowHandle hostWindow_ = 0;
     WindowHandle foreground_ = 0;
+    std::int64_t now_ = 0;
+    std::vector<class SimulatedTimer*> timers_;
 };
 
 } // namespace fillahead

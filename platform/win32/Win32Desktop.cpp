@@ -6,6 +6,7 @@
 #include "platform/win32/Interop.h"
 #include "platform/win32/ListPainting.h"
 #include "platform/win32/ListSurfaceWin32.h"
+#include "platform/win32/TimerWin32.h"
 
 namespace fillahead::win32 {
 namespace {
@@ -83,6 +84,10 @@ std::int32_t Win32Desktop::ListRowHeight() {
 
 WindowHandle Win32Desktop::ShowAboutBox(const AboutInfo& about) {
     return ToWindowHandle(aboutBoxes_.Show(about));
+}
+
+std::unique_ptr<Timer> Win32Desktop::CreateTimer(TimerTick tick) {
+    return std::make_unique<TimerWin32>(std::move(tick));
 }
 
 } // namespace fillahead::win32

@@ -30,6 +30,7 @@ public:
     double TwipsPerPixelY() override;
     std::int32_t ListRowHeight() override;
     WindowHandle ShowAboutBox(const AboutInfo& about) override;
+    std::unique_ptr<Timer> CreateTimer(TimerTick tick) override;
 
 private:
     AboutBoxes aboutBoxes_;

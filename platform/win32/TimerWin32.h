@@ -1,0 +1,37 @@
+// TimerWin32: a Timer over SetTimer, ticking through a message-only window of
+// its own, so that its ticks arrive through the host's message loop on the
+// thread that created it.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/Timer.h"
+#include "platform/win32/Handles.h"
+
+namespace fillahead::win32 {
+
+class TimerWin32 final : public Timer {
+public:
+    explicit TimerWin32(TimerTick tick);
+    ~TimerWin32() override;
+    TimerWin32(const TimerWin32&) = delete;
+    TimerWin32& operator=(const TimerWin32&) = delete;
+
+    std::int32_t Interval() const override { return interval_; }
+    void SetInterval(std::int32_t milliseconds) override;
+    bool Enabled() const override { return enabled_; }
+    void SetEnabled(bool enabled) override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Starts, restarts or stops the system timer to match the settings.
+    void apply();
+
+    TimerTick tick_;
+    std::int32_t interval_ = 0;
+    bool enabled_ = false;
+    bool ticking_ = false; // a tick that yields to the message loop is not re-entered
+    UniqueWindow window_;
+};
+
+} // namespace fillahead::win32

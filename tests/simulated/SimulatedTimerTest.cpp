@@ -1,0 +1,48 @@
+// The simulated desktop's timers tick as simulated time passes, in the order
+// their ticks fall due, and follow changes made from inside a tick.
+#include "platform/simulated/SimulatedDesktop.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace fillahead {
+namespace {
+
+TEST(SimulatedTimer, TicksAsTimePassesInOrderAndOnlyWhileRunning) {
+    SimulatedDesktop desktop;
+    std::string ticks;
+    auto fast = desktop.CreateTimer([&] { ticks += "f"; });
+    auto slow = desktop.CreateTimer([&] { ticks += "S"; });
+    fast->SetInterval(100);
+    slow->SetInterval(250);
+    desktop.AdvanceTime(1000);
+    EXPECT_EQ(ticks, ""); // created disabled
+
+    fast->SetEnabled(true);
+    slow->SetEnabled(true);
+    desktop.AdvanceTime(500);
+    EXPECT_EQ(ticks, "ffSfffS"); // at 100 200 250 300 400 500 500: in due order
+    ticks.clear();
+    fast->SetInterval(0);
+    desktop.AdvanceTime(500);
+    EXPECT_EQ(ticks, "SS");
+}
+
+TEST(SimulatedTimer, ATickMayStopItsOwnTimer) {
+    SimulatedDesktop desktop;
+    int ticks = 0;
+    std::unique_ptr<Timer> timer;
+    timer = desktop.CreateTimer([&] {
+        if (++ticks == 3) {
+            timer->SetEnabled(false);
+        }
+    });
+    timer->SetInterval(100);
+    timer->SetEnabled(true);
+    desktop.AdvanceTime(10000);
+    EXPECT_EQ(ticks, 3);
+}
+
+} // namespace
+} // namespace fillahead
