@@ -84,6 +84,34 @@ inline void lower(const char* from, std::size_t size, char* to) {
     }
 }
 
+// Room a target needs past a run for the two below.
+constexpr std::size_t kWriteAhead = 16;
+
+// widen and lower for a run that may be read from up to readable bytes
+// (at least size) into a target with kWriteAhead units of room past it:
+// a short run goes sixteen bytes at once too.
+inline void widenAhead(const char* from, std::size_t size, std::size_t readable, char16_t* to) {
+#ifdef FILLAHEAD_SSE2
+    if (size < 16 && readable >= 16) {
+        widen16(from, to);
+        return;
+    }
+#endif
+    (void)readable;
+    widen(from, size, to);
+}
+
+inline void lowerAhead(const char* from, std::size_t size, std::size_t readable, char* to) {
+#ifdef FILLAHEAD_SSE2
+    if (size < 16 && readable >= 16) {
+        lower16(from, to);
+        return;
+    }
+#endif
+    (void)readable;
+    lower(from, size, to);
+}
+
 // The length of the run of UTF-16 units at the start of [p, p + size) that
 // an XML attribute value in single or double quotes holds as they are:
 // printable ASCII other than ' " & < >.

@@ -25,7 +25,7 @@ Column::Cell Column::store(std::optional<TextView> value) {
     }
     const std::size_t offset = arena_.size();
     checkArenaSize(offset + value->size());
-    arena_.append(*value);
+    arena_.insert(arena_.end(), value->begin(), value->end());
     return {static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(value->size())};
 }
 
@@ -53,12 +53,13 @@ void Column::set(std::uint32_t row, std::optional<TextView> value) {
 }
 
 void Column::compact() {
-    Text packed;
+    UninitialisedVector<char16_t> packed;
     packed.reserve(arena_.size() - unusedChars_);
     for (Cell& cell : cells_) {
         if (cell.length != kNullLength) {
             const std::size_t offset = packed.size();
-            packed.append(arena_, cell.offset, cell.length);
+            const auto from = arena_.begin() + cell.offset;
+            packed.insert(packed.end(), from, from + cell.length);
             cell.offset = static_cast<std::uint32_t>(offset);
         }
     }
@@ -73,20 +74,22 @@ void Column::startLoading(std::size_t rowEstimate, std::size_t charEstimate) {
     indexCurrent_ = false;
 }
 
-void Column::appendLoadedAscii(std::string_view text) {
+void Column::appendLoadedAscii(std::string_view text, std::size_t readable) {
     const std::size_t offset = arena_.size();
     checkArenaSize(offset + text.size());
+    arena_.resize(offset + text.size() + ascii::kWriteAhead);
+    ascii::widenAhead(text.data(), text.size(), readable, arena_.data() + offset);
     arena_.resize(offset + text.size());
-    ascii::widen(text.data(), text.size(), arena_.data() + offset);
     cells_.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(text.size())});
-    index_.appendUnsealedAscii(text);
+    index_.appendUnsealedAscii(text, readable);
 }
 
-bool Column::appendLoadedUtf8(std::string_view utf8) {
+bool Column::appendLoadedUtf8(std::string_view utf8, std::size_t readable) {
     const std::size_t offset = arena_.size();
     checkArenaSize(offset + utf8.size());
-    arena_.resize(offset + utf8.size()); // never more UTF-16 units than bytes
-    const std::size_t length = index_.appendUnsealedUtf8(utf8, arena_.data() + offset);
+    // Never more UTF-16 units than bytes.
+    arena_.resize(offset + utf8.size() + ascii::kWriteAhead);
+    const std::size_t length = index_.appendUnsealedUtf8(utf8, readable, arena_.data() + offset);
     if (length == SearchIndex::kNotUtf8) {
         arena_.resize(offset);
         return false;
@@ -96,12 +99,9 @@ bool Column::appendLoadedUtf8(std::string_view utf8) {
     return true;
 }
 
-void Column::appendLoaded(std::size_t offset) {
-    checkArenaSize(arena_.size());
-    const Cell cell{static_cast<std::uint32_t>(offset),
-                    static_cast<std::uint32_t>(arena_.size() - offset)};
-    cells_.push_back(cell);
-    index_.appendUnsealed(TextView(arena_).substr(cell.offset, cell.length));
+void Column::appendLoaded(TextView text) {
+    cells_.push_back(store(text));
+    index_.appendUnsealed(text);
 }
 
 void Column::appendLoadedNull() {

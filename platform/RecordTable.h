@@ -47,7 +47,7 @@ public:
         if (cell.length == kNullLength) {
             return std::nullopt;
         }
-        return TextView(arena_).substr(cell.offset, cell.length);
+        return TextView(arena_.data() + cell.offset, cell.length);
     }
     void append(std::optional<TextView> value);
     void set(std::uint32_t row, std::optional<TextView> value);
@@ -56,16 +56,17 @@ public:
 
     // Loading, into a column that has no rows yet: startLoading, then per row
     // appendLoadedAscii or appendLoadedUtf8 (a value as it stands in the
-    // file), appendLoaded (after decoding the value onto the end of arena()
-    // from offset) or appendLoadedNull; then finishLoading. The index is
-    // built on the way.
+    // file), appendLoaded (a value decoded) or appendLoadedNull; then
+    // finishLoading. The index is built on the way.
     void startLoading(std::size_t rowEstimate, std::size_t charEstimate);
-    Text& arena() noexcept { return arena_; }
-    void appendLoadedAscii(std::string_view text);
+    // readable (at least the value's size) is how many bytes from the
+    // value's start the file holds: short values are read sixteen bytes at
+    // a time.
+    void appendLoadedAscii(std::string_view text, std::size_t readable);
     // A value as it stands in the file, in UTF-8 without control
     // characters; false (adding nothing) when it is not well-formed.
-    bool appendLoadedUtf8(std::string_view utf8);
-    void appendLoaded(std::size_t offset);
+    bool appendLoadedUtf8(std::string_view utf8, std::size_t readable);
+    void appendLoaded(TextView text);
     void appendLoadedNull();
     void finishLoading();
     void buildIndex() const;
@@ -83,7 +84,7 @@ private:
     Cell store(std::optional<TextView> value);
     void compact();
 
-    Text arena_;
+    UninitialisedVector<char16_t> arena_;
     std::vector<Cell> cells_;
     std::size_t unusedChars_ = 0; // arena text no cell refers to any more
     mutable SearchIndex index_;

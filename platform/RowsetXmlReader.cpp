@@ -482,6 +482,10 @@ private:
         return true;
     }
 
+    std::size_t readableFrom(std::string_view value) const {
+        return static_cast<std::size_t>(document_.data() + document_.size() - value.data());
+    }
+
     void commit(const RowValues& values) {
         for (std::size_t field = 0; field < values.size(); ++field) {
             Column& column = table_.column(field);
@@ -489,16 +493,16 @@ private:
             if (value == nullptr) {
                 column.appendLoadedNull();
             } else if (value->plain) {
-                column.appendLoadedAscii(value->raw);
+                column.appendLoadedAscii(value->raw, readableFrom(value->raw));
             } else if (value->literal) {
-                if (!column.appendLoadedUtf8(value->raw)) {
+                if (!column.appendLoadedUtf8(value->raw, readableFrom(value->raw))) {
                     tokens_.check(*value); // says where and why
                 }
                 value->checked = true;
             } else {
-                const std::size_t start = column.arena().size();
-                tokens_.appendValue(*value, column.arena());
-                column.appendLoaded(start);
+                decoded_.clear();
+                tokens_.appendValue(*value, decoded_);
+                column.appendLoaded(decoded_);
             }
         }
         table_.countLoadedRow();
@@ -517,6 +521,7 @@ private:
     RowValues values_;
     RowValues original_;
     std::vector<Attribute> originalAttributes_;
+    Text decoded_;
 };
 
 } // namespace

@@ -255,7 +255,7 @@ void SearchIndex::startBulk(std::size_t rowEstimate, std::size_t byteEstimate) {
 }
 
 void SearchIndex::seal() {
-    bytes_.append(kPadding, kNull);
+    bytes_.insert(bytes_.end(), kPadding, kNull);
 }
 
 void SearchIndex::endRow() {
@@ -299,34 +299,45 @@ void SearchIndex::appendUnsealed(std::optional<TextView> value) {
     endRow();
 }
 
-void SearchIndex::appendUnsealedAscii(std::string_view text) {
+void SearchIndex::appendUnsealedAscii(std::string_view text, std::size_t readable) {
     const std::size_t used = bytes_.size();
+    bytes_.resize(used + text.size() + ascii::kWriteAhead);
+    ascii::lowerAhead(text.data(), text.size(), readable, bytes_.data() + used);
     bytes_.resize(used + text.size());
-    ascii::lower(text.data(), text.size(), bytes_.data() + used);
     endRow();
 }
 
-std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, char16_t* text) {
+std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, std::size_t readable,
+                                            char16_t* text) {
     // Folding keeps a code point's UTF-8 length except for a few letters
     // (U+023A and the like go from two bytes to three): room for the worst.
     const SmallFolding& fold = foldSmall();
     const std::size_t used = bytes_.size();
-    bytes_.resize(used + utf8.size() * 3 / 2 + 1);
+    bytes_.resize(used + utf8.size() * 3 / 2 + 1 + ascii::kWriteAhead);
     char* to = bytes_.data() + used;
     char16_t* const textStart = text;
     const char* p = utf8.data();
     const char* end = p + utf8.size();
-    // A long ASCII start at once; then character by character, as most of
-    // these values are short and mix ASCII with other letters.
-    const std::size_t run = ascii::runLength(p, utf8.size());
-    if (run >= 16) {
-        ascii::widen(p, run, text);
-        ascii::lower(p, run, to);
-        p += run;
-        text += run;
-        to += run;
-    }
+    const char* readableEnd = p + readable;
     while (p < end) {
+#ifdef FILLAHEAD_SSE2
+        // The ASCII between other letters sixteen bytes at a time, written
+        // ahead into the room past the value.
+        if (readableEnd - p >= 16) {
+            const auto high = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+            const auto run =
+                std::min(static_cast<std::ptrdiff_t>(std::countr_zero(high | 0x10000)), end - p);
+            if (run != 0) {
+                ascii::widen16(p, text);
+                ascii::lower16(p, to);
+                p += run;
+                text += run;
+                to += run;
+                continue;
+            }
+        }
+#endif
         const auto lead = static_cast<unsigned char>(*p++);
         if (lead < 0x80) {
             *text++ = lead;

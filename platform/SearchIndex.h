@@ -26,9 +26,10 @@
 
 namespace fillahead {
 
-// Growing it leaves the new elements uninitialised: a search writes a slot
-// for every row and keeps those that match, so zeroing them first would
-// double the memory it touches.
+// Growing it leaves the new elements uninitialised, for buffers that are
+// grown first and then written: a search writes a slot for every row and
+// keeps those that match, loading writes each value's text where it grew the
+// buffer, so zeroing them first would double the memory touched.
 template <typename T>
 struct UninitialisedAllocator : std::allocator<T> {
     template <typename U>
@@ -49,8 +50,11 @@ struct UninitialisedAllocator : std::allocator<T> {
     }
 };
 
+template <typename T>
+using UninitialisedVector = std::vector<T, UninitialisedAllocator<T>>;
+
 // Rows (slots) in ascending order.
-using RowList = std::vector<std::uint32_t, UninitialisedAllocator<std::uint32_t>>;
+using RowList = UninitialisedVector<std::uint32_t>;
 
 class SearchIndex {
 public:
@@ -75,14 +79,16 @@ public:
     // nothing may be searched in between.
     void startBulk(std::size_t rowEstimate, std::size_t byteEstimate);
     void appendUnsealed(std::optional<TextView> value);
-    // A value known to be printable ASCII, in its UTF-8 (that is, ASCII) form.
-    void appendUnsealedAscii(std::string_view text);
+    // A value known to be printable ASCII, in its UTF-8 (that is, ASCII)
+    // form; readable (at least its size) is how many bytes from its start may
+    // be read, which lets short values go sixteen bytes at a time.
+    void appendUnsealedAscii(std::string_view text, std::size_t readable);
     // A value in UTF-8 without control characters, whose UTF-16 form is
-    // written to text (room for utf8.size() units) on the way; returns its
-    // length, or kNotUtf8 (adding nothing) when it is not well-formed UTF-8
-    // or holds U+FFFE or U+FFFF.
+    // written to text (room for utf8.size() + ascii::kWriteAhead units) on
+    // the way; returns its length, or kNotUtf8 (adding nothing) when it is
+    // not well-formed UTF-8 or holds U+FFFE or U+FFFF.
     static constexpr std::size_t kNotUtf8 = static_cast<std::size_t>(-1);
-    std::size_t appendUnsealedUtf8(std::string_view utf8, char16_t* text);
+    std::size_t appendUnsealedUtf8(std::string_view utf8, std::size_t readable, char16_t* text);
     void seal();
     std::uint32_t rowCount() const noexcept {
         return static_cast<std::uint32_t>(starts_.size() - 1);
@@ -106,7 +112,7 @@ private:
     // that no pattern byte equals.
     static constexpr std::size_t kPadding = 64;
 
-    std::string bytes_;                 // <sep> row0 <sep> row1 <sep> ... <sep> padding
+    UninitialisedVector<char> bytes_;   // <sep> row0 <sep> row1 <sep> ... <sep> padding
     std::vector<std::uint32_t> starts_; // offset of the separator before each row, then the last
     mutable std::vector<std::uint64_t> signatures_; // per row, see SearchIndex.cpp
 };

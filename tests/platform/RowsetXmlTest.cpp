@@ -201,6 +201,46 @@ TEST(RowsetXml, EveryCharacterSurvivesTheRoundTrip) {
     }
 }
 
+// Loading reads values sixteen bytes at a time, past their end where the
+// file goes on: every length, with letters outside ASCII anywhere, and the
+// last value close to the end of the file.
+TEST(RowsetXml, ValuesOfEveryLengthLoadExactlyAndAreFoundFolded) {
+    const Text letters = u"AbCdEfGhIjKlMnOpQrStUvWxYz0123456789-.@ ";
+    std::vector<Text> values;
+    for (std::size_t length = 1; length <= 40; ++length) {
+        Text ascii = letters.substr(0, length);
+        values.push_back(ascii);
+        Text mixed = ascii;
+        mixed[length / 2] = u"ÄΣЖ€"[length % 4];
+        values.push_back(mixed);
+    }
+    TemporaryFolder folder;
+    const Text path = folder.path("lengths.xml");
+    {
+        Recordset records;
+        testkit::fill(records, values);
+        records.Save(path);
+    }
+    // Without the white space at the end, the last row ends as near the end
+    // of the file as a file allows.
+    std::string bytes = readBytes(path);
+    bytes.erase(bytes.find_last_not_of(" \r\n") + 1);
+    writeBytes(path, bytes);
+
+    Recordset reloaded;
+    reloaded.Open(path);
+    ASSERT_EQ(reloaded.RecordCount(), static_cast<std::int32_t>(values.size()));
+    for (std::size_t row = 0; row < values.size(); ++row) {
+        SCOPED_TRACE(toUtf8(values[row]));
+        EXPECT_EQ(reloaded.ValueAt(reloaded.BookmarkAt(static_cast<std::int32_t>(row)), 0).toText(),
+                  values[row]);
+        // Found by its lower-case form: the search index was built right.
+        reloaded.SetFilter(u"SavedStringField = '" + foldCase(values[row]) + u"'");
+        EXPECT_EQ(reloaded.RecordCount(), 1);
+        reloaded.SetFilter(0);
+    }
+}
+
 // Each damaged file is refused whole: a clear error naming the file, the
 // record set closed with its appended field, the file untouched.
 void expectRefused(const std::string& bytes, const std::string& problem) {
