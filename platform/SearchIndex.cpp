@@ -318,7 +318,11 @@ std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, std::size_t r
     char16_t* const textStart = text;
     const char* p = utf8.data();
     const char* end = p + utf8.size();
+#ifdef FILLAHEAD_SSE2
     const char* readableEnd = p + readable;
+#else
+    (void)readable;
+#endif
     while (p < end) {
 #ifdef FILLAHEAD_SSE2
         // The ASCII between other letters sixteen bytes at a time, written
