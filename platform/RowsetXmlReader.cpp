@@ -365,6 +365,7 @@ private:
                 collect(values_);
                 commit(values_);
                 tokens_.skipContent();
+                readRepeatedRows();
             } else if (is(tag, Space::Rowset, "insert")) {
                 readRows(true);
             } else if (is(tag, Space::Rowset, "delete")) {
@@ -387,8 +388,23 @@ private:
             if (keepThem && isRow(tokens_.tag())) {
                 collect(values_);
                 commit(values_);
+                tokens_.skipContent();
+                readRepeatedRows();
+                continue;
             }
             tokens_.skipContent();
+        }
+    }
+
+    // The elements after a row that repeat the last self-closing tag: most
+    // of a file's rows. Anything else among them is empty, and passed over
+    // as the general loops do.
+    void readRepeatedRows() {
+        while (tokens_.nextRepeated()) {
+            if (isRow(tokens_.tag())) {
+                collect(values_);
+                commit(values_);
+            }
         }
     }
 

@@ -290,6 +290,12 @@ void Tokenizer::checkPending() const {
     }
 }
 
+bool Tokenizer::nextRepeated() {
+    checkPending();
+    skipSpaces();
+    return p_ != end_ && *p_ == '<' && open_.size() < kMaxDepth && repeatLastShape();
+}
+
 Tokenizer::Event Tokenizer::next() {
     checkPending();
     for (;;) {

@@ -73,6 +73,10 @@ public:
     // element (a self-closing one has no End); after End, tag() names the
     // element closed; Text is text other than white space, at tag().at.
     Event next();
+    // Start of the next element when it is a self-closing tag with the names
+    // of the last one (rows repeat one shape), read on the quick path; false
+    // otherwise, having passed over nothing but white space.
+    bool nextRepeated();
 
     const Tag& tag() const noexcept { return tag_; }
     const std::vector<Attribute>& attributes() const noexcept { return attributes_; }

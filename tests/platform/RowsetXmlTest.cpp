@@ -272,6 +272,21 @@ const std::string kHead = "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C148
                           "<s:Schema id='RowsetSchema'><s:ElementType name='row'>"
                           "<s:AttributeType name='F'/></s:ElementType></s:Schema>\n<rs:data>\n";
 
+// Rows are read on a quick path while they repeat one tag; other elements
+// among them, of the same shape or not, are passed over all the same.
+TEST(RowsetXml, ElementsAmongTheRowsThatAreNotRowsArePassedOver) {
+    TemporaryFolder folder;
+    const Text path = folder.path("mixed.xml");
+    writeBytes(path, kHead + "<z:row F='a'/>\n<z:row F='b'/>\n<z:note F='x'/><z:note F='y'/>\n"
+                             "<z:row F='c'></z:row><z:note F='z'/><z:row F='d'/>\n<z:row F='e'/>"
+                             "<rs:insert><z:row F='f'/> <z:row F='g'/><z:note F='h'/>"
+                             "<z:row F='i'/></rs:insert><z:row F='j' G='k'/><z:row F='l'/>"
+                             "</rs:data></xml>");
+    Recordset records;
+    records.Open(path);
+    EXPECT_EQ(render(records), "a\nb\nc\nd\ne\nf\ng\ni\nj\nl\n");
+}
+
 TEST(RowsetXml, DamagedFilesAreRefusedWhole) {
     expectRefused("", "the file is empty");
     expectRefused("\xEF\xBB\xBF", "the file is empty");
