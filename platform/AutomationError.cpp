@@ -1,6 +1,23 @@
 #include "platform/AutomationError.h"
 
+#include <atomic>
+
 namespace fillahead {
+
+namespace {
+std::atomic<IgnoredErrorObserver> ignoredErrorObserver{nullptr};
+} // namespace
+
+void SetIgnoredErrorObserver(IgnoredErrorObserver observer) noexcept {
+    ignoredErrorObserver.store(observer, std::memory_order_release);
+}
+
+void reportIgnoredError(const AutomationError& error, ErrorSite site) noexcept {
+    if (const IgnoredErrorObserver observer =
+            ignoredErrorObserver.load(std::memory_order_acquire)) {
+        observer(error, site);
+    }
+}
 
 Text standardDescription(std::int32_t number) {
     switch (number) {

@@ -76,14 +76,33 @@ private:
     std::string what_;
 };
 
-// Runs one step; an AutomationError ends the step and is dropped. Returns
-// true when the step ran to its end.
+// Where a swallowed error came from: the file and line of the ignoreErrors or
+// testIgnoringErrors call that dropped it.
+struct ErrorSite {
+    const char* file = "";
+    int line = 0;
+};
+
+// Told of every error that a step run under "errors ignored" swallows, so that
+// a developer whose list never shows can see why. There is none by default;
+// the Windows build sends them to the debugger output in debug builds or when
+// the environment variable FILLAHEAD_TRACE is set. The observer is called on
+// the thread that swallowed the error, must not throw, and is set once at
+// start-up (the setter is safe to call from any thread).
+using IgnoredErrorObserver = void (*)(const AutomationError& error, ErrorSite site);
+void SetIgnoredErrorObserver(IgnoredErrorObserver observer) noexcept;
+// Hands a swallowed error to the observer, if any.
+void reportIgnoredError(const AutomationError& error, ErrorSite site) noexcept;
+
+// Runs one step; an AutomationError ends the step and is dropped (and shown
+// to the observer). Returns true when the step ran to its end.
 template <typename Step>
-bool ignoreErrors(Step&& step) {
+bool ignoreErrors(Step&& step, const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
     try {
         std::forward<Step>(step)();
         return true;
-    } catch (const AutomationError&) {
+    } catch (const AutomationError& failure) {
+        reportIgnoredError(failure, ErrorSite{file, line});
         return false;
     }
 }
@@ -91,10 +110,12 @@ bool ignoreErrors(Step&& step) {
 // Evaluates a condition the way a test under "errors ignored" does: when the
 // evaluation fails with an AutomationError the test counts as passed.
 template <typename Condition>
-bool testIgnoringErrors(Condition&& condition) {
+bool testIgnoringErrors(Condition&& condition, const char* file = __builtin_FILE(),
+                        int line = __builtin_LINE()) {
     try {
         return static_cast<bool>(std::forward<Condition>(condition)());
-    } catch (const AutomationError&) {
+    } catch (const AutomationError& failure) {
+        reportIgnoredError(failure, ErrorSite{file, line});
         return true;
     }
 }

@@ -1,10 +1,12 @@
 #include "platform/PlatformServices.h"
+#include "platform/win32/ErrorTrace.h"
 #include "platform/win32/Registry.h"
 #include "platform/win32/Win32Desktop.h"
 
 namespace fillahead {
 
 PlatformServices DefaultPlatformServices() {
+    win32::TraceIgnoredErrorsWhenWanted();
     PlatformServices services;
     services.fileSystem = std::make_shared<PortableFileSystem>();
     services.settings = std::make_shared<win32::RegistrySettingsStore>();

@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace fillahead {
 namespace {
@@ -45,6 +47,29 @@ TEST(ErrorStyles, AFailingTestCountsAsPassed) {
     EXPECT_TRUE(testIgnoringErrors([]() -> bool { throw AutomationError(error::Overflow); }));
     EXPECT_TRUE(testIgnoringErrors([] { return true; }));
     EXPECT_FALSE(testIgnoringErrors([] { return false; }));
+}
+
+// The observer sees each swallowed error once, with the place of the step that
+// dropped it; errors that propagate are not reported.
+TEST(ErrorStyles, SwallowedErrorsReachTheObserver) {
+    static std::vector<std::pair<std::int32_t, int>> seen;
+    seen.clear();
+    SetIgnoredErrorObserver([](const AutomationError& failure, ErrorSite site) {
+        seen.emplace_back(failure.number(), site.line);
+        EXPECT_NE(std::string(site.file).find("AutomationErrorTest"), std::string::npos);
+    });
+    const int stepLine = __LINE__ + 1;
+    ignoreErrors([] { throw AutomationError(error::PathNotFound); });
+    const int testLine = __LINE__ + 1;
+    testIgnoringErrors([]() -> bool { throw AutomationError(error::Overflow); });
+    ignoreErrors([] {});
+    EXPECT_THROW(ignoreErrors([] { throw std::logic_error("a bug"); }), std::logic_error);
+    SetIgnoredErrorObserver(nullptr);
+    ignoreErrors([] { throw AutomationError(error::FileNotFound); });
+
+    const std::vector<std::pair<std::int32_t, int>> expected{{error::PathNotFound, stepLine},
+                                                             {error::Overflow, testLine}};
+    EXPECT_EQ(seen, expected);
 }
 
 } // namespace
