@@ -45,6 +45,8 @@ Text standardDescription(std::int32_t number) {
         return u"Object variable or With block variable not set";
     case error::InvalidUseOfNull:
         return u"Invalid use of Null";
+    case error::HandlerFailed:
+        return u"Automation error";
     case error::ObjectRequired:
         return u"Object required";
     case error::NotSupported:

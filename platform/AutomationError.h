@@ -34,6 +34,8 @@ inline constexpr std::int32_t PathNotFound = 76;
 inline constexpr std::int32_t ObjectNotSet = 91;
 inline constexpr std::int32_t InvalidUseOfNull = 94;
 inline constexpr std::int32_t ObjectRequired = 424;
+// An event handler failed with something other than an automation error.
+inline constexpr std::int32_t HandlerFailed = 440; // "Automation error"
 inline constexpr std::int32_t NotSupported = 438;
 // Data-access errors (the record set service).
 inline constexpr std::int32_t InvalidArgument = 3001;
