@@ -1,5 +1,5 @@
-// The property page over a frame of dialog-like fields and selected controls
-// that convert values the way the control's property setters do.
+// The property page over fields that report changes as dialog controls do,
+// and selected controls whose setters convert values as VB's do.
 #include "designtime/FillaheadPage.h"
 
 #include "platform/AutomationError.h"
@@ -16,102 +16,66 @@
 namespace fillahead::testing {
 namespace {
 
+using Properties = std::map<Text, Variant>;
+using enum PageField;
+
 std::string nameOf(PageField field) {
     return toUtf8(FieldInfo(field).name);
 }
 
-// A selected control reached by name: each property keeps its type, and a
-// value of another type is converted on the way in, as VB's setters do.
-struct FakeControl {
-    std::string id;
-    std::map<Text, Variant> properties{
-        {u"BuddyControl", Variant(u"")},          {u"ControlGroupName", Variant(u"Form1")},
-        {u"GlobalBufferLocation", Variant(u"")},  {u"GlobalBufferSize", Variant(1)},
-        {u"PrivateBufferLocation", Variant(u"")}, {u"PrivateBufferSize", Variant(1)},
-        {u"CaptureReturnKey", Variant(false)},
-    };
+Properties control() {
+    return {{u"BuddyControl", Variant(u"")},          {u"ControlGroupName", Variant(u"Form1")},
+            {u"GlobalBufferLocation", Variant(u"")},  {u"GlobalBufferSize", Variant(1)},
+            {u"PrivateBufferLocation", Variant(u"")}, {u"PrivateBufferSize", Variant(1)},
+            {u"CaptureReturnKey", Variant(false)}};
+}
 
-    Variant& at(TextView name) {
-        const auto found = properties.find(Text(name));
-        if (found == properties.end()) {
-            throw AutomationError(error::NotSupported);
-        }
-        return found->second;
-    }
-    void let(TextView name, const Variant& value) {
-        Variant& property = at(name);
-        switch (property.type()) {
-        case VariantType::Long:
-            property = Variant(value.toLong());
-            break;
-        case VariantType::Boolean:
-            property = Variant(value.toBoolean());
-            break;
-        default:
-            property = Variant(value.toText());
-            break;
-        }
-    }
-};
-
-// The page's dialog and frame: fields that report their changes to the page
-// as dialog controls do, and a log of every call, compared as one text.
+// Every call is logged; tests compare the log as one text.
 class FakeFrame final : public PageFrame {
 public:
-    std::vector<FakeControl> selected;
+    std::vector<Properties> selected;
     std::map<PageField, Text> texts;
     std::int32_t check = vbUnchecked;
     std::optional<PageField> focus;
-    WindowHandle window = 0x2468;
     FillaheadPage* page = nullptr;
-    std::vector<std::string> log;
+    std::string log;
 
     std::size_t SelectedCount() override { return selected.size(); }
     Variant GetSelectedProperty(std::size_t item, TextView name) override {
-        log.push_back("get " + selected.at(item).id + "." + toUtf8(name));
-        return selected.at(item).at(name);
+        log += "get " + std::to_string(item) + "." + toUtf8(name) + "\n";
+        return selected.at(item).at(Text(name));
     }
     void LetSelectedProperty(std::size_t item, TextView name, const Variant& value) override {
-        log.push_back("let " + selected.at(item).id + "." + toUtf8(name) + "=" +
-                      toUtf8(value.toText()));
-        selected.at(item).let(name, value);
+        log += "let " + std::to_string(item) + "." + toUtf8(name) + "=" + toUtf8(value.toText()) +
+               "\n";
+        Variant& property = selected.at(item).at(Text(name));
+        property = property.type() == VariantType::Long      ? Variant(value.toLong())
+                   : property.type() == VariantType::Boolean ? Variant(value.toBoolean())
+                                                             : Variant(value.toText());
     }
     Text FieldText(PageField field) override { return texts[field]; }
     void SetFieldText(PageField field, TextView text) override {
-        log.push_back("set " + nameOf(field) + "=" + toUtf8(text));
-        texts[field] = Text(text);
-        page->TextChange(field);
+        log += "set " + nameOf(field) + "=" + toUtf8(text) + "\n";
+        Type(field, text);
     }
     std::int32_t CheckBoxValue(PageField) override { return check; }
     void SetCheckBoxValue(PageField field, std::int32_t value) override {
-        log.push_back("set " + nameOf(field) + "=" + std::to_string(value));
+        log += "set " + nameOf(field) + "=" + std::to_string(value) + "\n";
         check = value;
         page->Click(field);
     }
     void SetFocus(PageField field) override {
-        log.push_back("focus " + nameOf(field));
+        log += "focus " + nameOf(field) + "\n";
         focus = field;
     }
     std::optional<PageField> FocusedField() override { return focus; }
-    void ChangedStatus(bool changed) override { log.push_back(changed ? "changed" : "unchanged"); }
-    WindowHandle PageWindow() override { return window; }
+    void ChangedStatus(bool changed) override { log += changed ? "changed\n" : "unchanged\n"; }
+    WindowHandle PageWindow() override { return 0x2468; }
 
-    // What the user does.
+    // The user types into a field.
     void Type(PageField field, TextView text) {
         texts[field] = Text(text);
         page->TextChange(field);
-    }
-    void ClickCheckBox() {
-        check = check == vbChecked ? vbUnchecked : vbChecked;
-        page->Click(PageField::chkCaptureReturnKey);
-    }
-
-    std::string Render() const {
-        std::string all;
-        for (const std::string& line : log) {
-            all += line + "\n";
-        }
-        return all;
     }
 };
 
@@ -120,14 +84,9 @@ struct PageHarness {
     std::shared_ptr<SimulatedFileChooser> chooser = std::make_shared<SimulatedFileChooser>();
     FillaheadPage page{frame, chooser};
 
-    explicit PageHarness(int controls = 1) {
+    explicit PageHarness(int controls = 1) : frame() {
         frame.page = &page;
-        for (int i = 0; i < controls; ++i) {
-            frame.selected.push_back(FakeControl{"c" + std::to_string(i)});
-        }
-    }
-    // The page as the frame shows it, the log started afresh.
-    void Show() {
+        frame.selected.assign(static_cast<std::size_t>(controls), control());
         page.SelectionChanged();
         frame.log.clear();
     }
@@ -135,224 +94,154 @@ struct PageHarness {
 
 TEST(FillaheadPage, FillsTheFieldsFromTheFirstSelectedControlInOrder) {
     PageHarness h(2);
-    FakeControl& first = h.frame.selected[0];
-    first.properties[u"BuddyControl"] = Variant(u"Text1");
-    first.properties[u"GlobalBufferSize"] = Variant(12);
-    first.properties[u"PrivateBufferSize"] = Variant(3);
-    first.properties[u"GlobalBufferLocation"] = Variant(u"C:\\Global\\");
-    first.properties[u"PrivateBufferLocation"] = Variant(u"C:\\Private\\");
-    first.properties[u"CaptureReturnKey"] = Variant(true);
-    h.frame.selected[1].properties[u"CaptureReturnKey"] = Variant(false);
-
+    h.frame.selected[0] = {{u"BuddyControl", Variant(u"Text1")},
+                           {u"ControlGroupName", Variant(u"Form1")},
+                           {u"GlobalBufferSize", Variant(12)},
+                           {u"PrivateBufferSize", Variant(3)},
+                           {u"GlobalBufferLocation", Variant(u"C:\\G\\")},
+                           {u"PrivateBufferLocation", Variant(u"C:\\P\\")},
+                           {u"CaptureReturnKey", Variant(true)}};
     h.page.SelectionChanged();
-    EXPECT_EQ(h.frame.Render(), "get c0.BuddyControl\n"
-                                "set txtBuddyControl=Text1\n"
-                                "get c0.ControlGroupName\n"
-                                "set txtControlGroupName=Form1\n"
-                                "get c0.GlobalBufferSize\n"
-                                "set txtGlobalBufferSize=12\n"
-                                "get c0.PrivateBufferSize\n"
-                                "set txtPrivateBufferSize=3\n"
-                                "get c0.GlobalBufferLocation\n"
-                                "set txtGlobalBufferLocation=C:\\Global\\\n"
-                                "get c0.PrivateBufferLocation\n"
-                                "set txtPrivateBufferLocation=C:\\Private\\\n"
-                                "get c0.CaptureReturnKey\n"
-                                "set chkCaptureReturnKey=1\n");
-    // Filling is not an edit, whatever the fields reported.
-    EXPECT_FALSE(h.page.Changed());
-
-    // Edits pending when the selection changes are dropped with the old values.
-    h.frame.Type(PageField::txtBuddyControl, u"Text9");
-    ASSERT_TRUE(h.page.Changed());
-    first.properties[u"CaptureReturnKey"] = Variant(false);
+    // Filling is no edit.
+    EXPECT_EQ(h.frame.log, "get 0.BuddyControl\nset txtBuddyControl=Text1\n"
+                           "get 0.ControlGroupName\nset txtControlGroupName=Form1\n"
+                           "get 0.GlobalBufferSize\nset txtGlobalBufferSize=12\n"
+                           "get 0.PrivateBufferSize\nset txtPrivateBufferSize=3\n"
+                           "get 0.GlobalBufferLocation\nset txtGlobalBufferLocation=C:\\G\\\n"
+                           "get 0.PrivateBufferLocation\nset txtPrivateBufferLocation=C:\\P\\\n"
+                           "get 0.CaptureReturnKey\nset chkCaptureReturnKey=1\n");
+    // An edit pending when the selection changes goes with the old values.
+    h.frame.Type(txtBuddyControl, u"pending");
     h.page.SelectionChanged();
     EXPECT_FALSE(h.page.Changed());
-    EXPECT_EQ(h.frame.texts[PageField::txtBuddyControl], u"Text1");
-    EXPECT_EQ(h.frame.check, vbUnchecked);
+    EXPECT_EQ(h.frame.texts[txtBuddyControl], u"Text1");
 }
 
 TEST(FillaheadPage, AppliesToTheFirstSelectedControlOnlyInOrder) {
     PageHarness h(2);
-    h.Show();
-    h.frame.Type(PageField::txtBuddyControl, u"Combo1");
-    h.frame.Type(PageField::txtControlGroupName, u"Orders");
-    h.frame.Type(PageField::txtGlobalBufferSize, u" 5 ");
-    h.frame.Type(PageField::txtPrivateBufferSize, u"2");
-    h.frame.Type(PageField::txtGlobalBufferLocation, u"D:\\G\\");
-    h.frame.Type(PageField::txtPrivateBufferLocation, u"D:\\P\\");
-    h.frame.ClickCheckBox();
+    for (const PageFieldInfo& info : kPageFields) {
+        h.frame.Type(info.field, u" 5 ");
+    }
+    h.frame.check = vbChecked;
     h.frame.log.clear();
-
     h.page.ApplyChanges();
-    EXPECT_EQ(h.frame.Render(), "let c0.BuddyControl=Combo1\n"
-                                "let c0.ControlGroupName=Orders\n"
-                                "let c0.GlobalBufferSize= 5 \n"
-                                "let c0.PrivateBufferSize=2\n"
-                                "let c0.GlobalBufferLocation=D:\\G\\\n"
-                                "let c0.PrivateBufferLocation=D:\\P\\\n"
-                                "let c0.CaptureReturnKey=True\n"
-                                "unchanged\n");
-    const FakeControl& first = h.frame.selected[0];
-    EXPECT_EQ(first.properties.at(u"GlobalBufferSize"), Variant(5));
-    EXPECT_EQ(first.properties.at(u"CaptureReturnKey"), Variant(true));
-    EXPECT_EQ(h.frame.selected[1].properties, FakeControl{"c1"}.properties);
-    EXPECT_FALSE(h.page.Changed());
+    EXPECT_EQ(h.frame.log, "let 0.BuddyControl= 5 \nlet 0.ControlGroupName= 5 \n"
+                           "let 0.GlobalBufferSize= 5 \nlet 0.PrivateBufferSize= 5 \n"
+                           "let 0.GlobalBufferLocation= 5 \nlet 0.PrivateBufferLocation= 5 \n"
+                           "let 0.CaptureReturnKey=True\nunchanged\n");
+    EXPECT_EQ(h.frame.selected[0].at(u"GlobalBufferSize"), Variant(5));
+    EXPECT_EQ(h.frame.selected[1], control());
 
     // Only a box that is exactly checked writes True; grayed is False.
     h.frame.check = vbGrayed;
     h.page.ApplyChanges();
-    EXPECT_EQ(first.properties.at(u"CaptureReturnKey"), Variant(false));
+    EXPECT_EQ(h.frame.selected[0].at(u"CaptureReturnKey"), Variant(false));
 }
 
 TEST(FillaheadPage, ASizeThatIsNoNumberFailsTheApplyWithTheEarlierPropertiesWritten) {
     PageHarness h;
-    h.Show();
-    h.frame.Type(PageField::txtBuddyControl, u"Text2");
-    h.frame.Type(PageField::txtControlGroupName, u"Orders");
-    h.frame.Type(PageField::txtGlobalBufferSize, u"five");
-    h.frame.Type(PageField::txtGlobalBufferLocation, u"D:\\G\\");
+    h.frame.Type(txtBuddyControl, u"Text2");
+    h.frame.Type(txtGlobalBufferSize, u"five");
+    h.frame.Type(txtGlobalBufferLocation, u"D:\\G\\");
     h.frame.log.clear();
-
     EXPECT_EQ(errorOf([&] { h.page.ApplyChanges(); }), error::TypeMismatch);
-    EXPECT_EQ(h.frame.Render(), "let c0.BuddyControl=Text2\n"
-                                "let c0.ControlGroupName=Orders\n"
-                                "let c0.GlobalBufferSize=five\n");
-    const FakeControl& control = h.frame.selected[0];
-    EXPECT_EQ(control.properties.at(u"BuddyControl"), Variant(u"Text2"));
-    EXPECT_EQ(control.properties.at(u"GlobalBufferLocation"), Variant(u""));
+    EXPECT_EQ(h.frame.log, "let 0.BuddyControl=Text2\nlet 0.ControlGroupName=Form1\n"
+                           "let 0.GlobalBufferSize=five\n");
+    EXPECT_EQ(h.frame.selected[0].at(u"BuddyControl"), Variant(u"Text2"));
     EXPECT_TRUE(h.page.Changed()); // still to be applied
 }
 
-TEST(FillaheadPage, EditsMarkThePageChangedOnce) {
+TEST(FillaheadPage, EditsOfTextBoxesAndTheCheckBoxMarkThePageChangedOnce) {
     for (const PageFieldInfo& info : kPageFields) {
         PageHarness h;
-        h.Show();
-        if (info.kind == PageFieldKind::TextBox) {
-            h.frame.Type(info.field, u"x");
-            h.frame.Type(info.field, u"xy");
-        } else if (info.kind == PageFieldKind::CheckBox) {
-            h.frame.ClickCheckBox();
-            h.frame.ClickCheckBox();
-        } else {
-            h.page.Click(info.field); // the dialog is cancelled
-            h.page.TextChange(info.field);
+        for (int i = 0; i < 2; ++i) {
+            if (info.kind == PageFieldKind::TextBox) {
+                h.frame.Type(info.field, u"x");
+            } else {
+                h.page.Click(info.field); // a button's dialog is cancelled
+            }
         }
-        const bool edited = info.kind != PageFieldKind::Button;
-        EXPECT_EQ(h.page.Changed(), edited) << nameOf(info.field);
-        EXPECT_EQ(h.frame.Render(), edited ? "changed\n" : "") << nameOf(info.field);
+        const bool edit = info.kind != PageFieldKind::Button;
+        EXPECT_EQ(h.frame.log, edit ? "changed\n" : "") << nameOf(info.field);
+        EXPECT_EQ(h.page.Changed(), edit);
     }
+    // With nothing selected there is nothing to fill or write.
+    PageHarness none(0);
+    none.frame.Type(txtBuddyControl, u"kept");
+    none.page.SelectionChanged();
+    none.page.ApplyChanges();
+    EXPECT_EQ(none.frame.log, "changed\nunchanged\n");
 }
 
 TEST(FillaheadPage, BrowsingWritesTheChosenPathIntoItsOwnBoxAndFocusesIt) {
     PageHarness h;
-    h.frame.selected[0].properties[u"GlobalBufferLocation"] = Variant(u"C:\\Global\\");
-    h.frame.selected[0].properties[u"PrivateBufferLocation"] = Variant(u"C:\\Private\\");
-    h.chooser->applicationTitle = u"Form Designer";
-    h.Show();
-
-    h.chooser->WillChoose(u"E:\\Buffers\\Form1-Text1.xml");
-    h.page.Click(PageField::cmdPublic);
-    ASSERT_EQ(h.chooser->shown.size(), 1u);
-    const OpenFileRecord& asked = h.chooser->shown[0];
-    // The folder without its final backslash, as a name to start at.
-    EXPECT_EQ(asked.file.substr(0, 10), Text(u"C:\\Global") + u'\0');
-    EXPECT_EQ(asked.file.size(), 1024u);
-    EXPECT_EQ(asked.flags, 0x1004u); // the file must exist
-    EXPECT_EQ(asked.title, u"Form Designer");
-    EXPECT_EQ(asked.owner, h.frame.window);
-    EXPECT_EQ(h.frame.Render(), "set txtGlobalBufferLocation=E:\\Buffers\\Form1-Text1.xml\n"
-                                "changed\n"
-                                "focus txtGlobalBufferLocation\n");
-    EXPECT_EQ(h.frame.texts[PageField::txtPrivateBufferLocation], u"C:\\Private\\");
-    EXPECT_EQ(h.page.ActiveControl(), PageField::txtGlobalBufferLocation);
-
-    // The private button works on the private box, with the same dialog:
-    // it starts where the last one ended.
+    h.frame.Type(txtGlobalBufferLocation, u"C:\\Global\\");
+    h.frame.Type(txtPrivateBufferLocation, u"C:\\Private\\");
+    h.page.ApplyChanges();
     h.frame.log.clear();
-    h.chooser->WillChoose(u"F:\\P\\x.xml");
-    h.page.Click(PageField::cmdPrivate);
+    h.chooser->WillChoose(u"E:\\B\\Form1-Text1.xml");
+    h.page.Click(cmdPublic);
+    ASSERT_EQ(h.chooser->shown.size(), 1u);
+    // The folder without its final backslash, as the name to start at.
+    EXPECT_EQ(h.chooser->shown[0].file.substr(0, 10), Text(u"C:\\Global") + u'\0');
+    EXPECT_EQ(h.chooser->shown[0].flags, 0x1004u); // the file must exist
+    EXPECT_EQ(h.chooser->shown[0].title, h.chooser->applicationTitle);
+    EXPECT_EQ(h.chooser->shown[0].owner, 0x2468);
+    EXPECT_EQ(h.frame.log, "set txtGlobalBufferLocation=E:\\B\\Form1-Text1.xml\n"
+                           "changed\nfocus txtGlobalBufferLocation\n");
+    EXPECT_EQ(h.page.ActiveControl(), txtGlobalBufferLocation);
+
+    // The private button works on the private box, with the same dialog,
+    // which starts where the last one ended.
+    h.chooser->WillChoose(u"F:\\x.xml");
+    h.page.Click(cmdPrivate);
     EXPECT_EQ(h.chooser->shown[1].file.substr(0, 11), Text(u"C:\\Private") + u'\0');
-    EXPECT_EQ(h.chooser->shown[1].initialFolder, u"E:\\Buffers\\Form1-Text1.xml");
-    EXPECT_EQ(h.frame.Render(), "set txtPrivateBufferLocation=F:\\P\\x.xml\n"
-                                "focus txtPrivateBufferLocation\n");
-    EXPECT_EQ(h.frame.texts[PageField::txtGlobalBufferLocation], u"E:\\Buffers\\Form1-Text1.xml");
+    EXPECT_EQ(h.chooser->shown[1].initialFolder, u"E:\\B\\Form1-Text1.xml");
+    EXPECT_EQ(h.frame.texts[txtPrivateBufferLocation], u"F:\\x.xml");
+    EXPECT_EQ(h.frame.texts[txtGlobalBufferLocation], u"E:\\B\\Form1-Text1.xml");
 }
 
 TEST(FillaheadPage, ACancelledOrFailedBrowseLeavesTextAndChangedStateAsTheyWere) {
-    for (const bool changedBefore : {false, true}) {
+    for (const bool changed : {false, true}) {
         PageHarness h;
-        h.Show();
-        h.frame.Type(PageField::txtGlobalBufferLocation, u"C:\\Global\\");
-        if (!changedBefore) {
+        h.frame.Type(txtGlobalBufferLocation, u"C:\\G\\");
+        if (!changed) {
             h.page.ApplyChanges();
         }
         h.frame.log.clear();
         h.chooser->WillCancel();
-        h.page.Click(PageField::cmdPublic);
+        h.page.Click(cmdPublic);
         EXPECT_EQ(h.chooser->shown.size(), 1u);
-        EXPECT_EQ(h.frame.texts[PageField::txtGlobalBufferLocation], u"C:\\Global\\");
-        EXPECT_EQ(h.page.Changed(), changedBefore);
-        EXPECT_EQ(h.frame.Render(), "");
+        EXPECT_EQ(h.frame.texts[txtGlobalBufferLocation], u"C:\\G\\");
+        EXPECT_EQ(h.page.Changed(), changed);
+        EXPECT_EQ(h.frame.log, "");
     }
-
-    // A location too long for the dialog: no dialog, and the box as it was.
-    // One character longer but ending in a backslash still fits.
+    // Too long for the dialog: no dialog. One character longer but ending
+    // in a backslash still fits.
     PageHarness h;
-    h.Show();
     const Text tooLong = u"C:\\" + Text(1022, u'a');
-    h.frame.Type(PageField::txtPrivateBufferLocation, tooLong);
-    h.page.ApplyChanges();
-    h.frame.log.clear();
+    h.frame.Type(txtPrivateBufferLocation, tooLong);
     h.chooser->WillChoose(u"C:\\chosen.xml");
-    h.page.Click(PageField::cmdPrivate);
+    h.page.Click(cmdPrivate);
     EXPECT_TRUE(h.chooser->shown.empty());
-    EXPECT_EQ(h.frame.texts[PageField::txtPrivateBufferLocation], tooLong);
-    EXPECT_EQ(h.frame.Render(), "");
-    h.frame.Type(PageField::txtPrivateBufferLocation, tooLong.substr(0, 1024) + u"\\");
-    h.page.Click(PageField::cmdPrivate);
+    EXPECT_EQ(h.frame.texts[txtPrivateBufferLocation], tooLong);
+    h.frame.Type(txtPrivateBufferLocation, tooLong.substr(0, 1024) + u"\\");
+    h.page.Click(cmdPrivate);
     ASSERT_EQ(h.chooser->shown.size(), 1u);
     EXPECT_EQ(h.chooser->shown[0].file, tooLong.substr(0, 1024));
-    EXPECT_EQ(h.frame.texts[PageField::txtPrivateBufferLocation], u"C:\\chosen.xml");
+    EXPECT_EQ(h.frame.texts[txtPrivateBufferLocation], u"C:\\chosen.xml");
 }
 
-TEST(FillaheadPage, WithNothingSelectedNothingIsReadOrWritten) {
-    PageHarness h(0);
-    h.frame.texts[PageField::txtBuddyControl] = u"kept";
-    h.page.SelectionChanged();
-    h.frame.Type(PageField::txtControlGroupName, u"x");
-    h.page.ApplyChanges();
-    EXPECT_EQ(h.frame.Render(), "changed\nunchanged\n");
-    EXPECT_EQ(h.frame.texts[PageField::txtBuddyControl], u"kept");
-}
-
-TEST(FillaheadPage, FieldsHaveTheirLabelsKindsAndDistinctAccessKeys) {
-    std::string table;
-    for (std::size_t i = 0; i < kPageFields.size(); ++i) {
-        const PageFieldInfo& info = kPageFields[i];
-        EXPECT_EQ(static_cast<std::size_t>(info.field), i);
-        table += toUtf8(info.name) + " " + "TBC"[static_cast<int>(info.kind)] + " " +
-                 toUtf8(DialogLabel(info)) + "\n";
-    }
-    EXPECT_EQ(table, "txtBuddyControl T &Buddy Control:\n"
-                     "txtControlGroupName T &Control Group Name:\n"
-                     "txtGlobalBufferLocation T &Global Buffer Location:\n"
-                     "cmdPublic B ...\n"
-                     "txtGlobalBufferSize T &Size:\n"
-                     "txtPrivateBufferLocation T &Private Buffer Location:\n"
-                     "cmdPrivate B ...\n"
-                     "txtPrivateBufferSize T Si&ze:\n"
-                     "chkCaptureReturnKey C Capture &Return Key\n");
+TEST(FillaheadPage, LabelsCarryDistinctAccessKeysForTheDialog) {
+    std::string labels;
     std::set<char32_t> keys;
     for (const PageFieldInfo& info : kPageFields) {
-        if (info.accessKey != 0) {
-            EXPECT_TRUE(keys.insert(foldCase(info.accessKey)).second) << toUtf8(info.label);
-        }
+        labels += toUtf8(DialogLabel(info)) + "|";
+        EXPECT_TRUE(info.accessKey == 0 || keys.insert(foldCase(info.accessKey)).second);
     }
-    EXPECT_EQ(
-        toUtf8(DialogLabel({PageField::cmdPublic, PageFieldKind::Button, u"x", u"A & B", u'B'})),
-        "A && &B");
-    EXPECT_EQ(Text(kPageCaption), u"General");
+    EXPECT_EQ(labels, "&Buddy Control:|&Control Group Name:|&Global Buffer Location:|...|&Size:|"
+                      "&Private Buffer Location:|...|Si&ze:|Capture &Return Key|");
+    EXPECT_EQ(DialogLabel({cmdPublic, PageFieldKind::Button, u"", u"A & B", u'B'}), u"A && &B");
 }
 
 } // namespace
