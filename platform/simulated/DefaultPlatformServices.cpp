@@ -1,5 +1,7 @@
+#include "platform/FileChooser.h"
 #include "platform/PlatformServices.h"
 #include "platform/simulated/SimulatedDesktop.h"
+#include "platform/simulated/SimulatedFileChooser.h"
 
 namespace fillahead {
 
@@ -10,6 +12,11 @@ PlatformServices DefaultPlatformServices() {
     services.systemFolders = std::make_shared<XdgSystemFolders>();
     services.desktop = std::make_shared<SimulatedDesktop>();
     return services;
+}
+
+// Nobody sits at a simulated dialog: every one is cancelled.
+std::shared_ptr<FileChooser> DefaultFileChooser() {
+    return std::make_shared<SimulatedFileChooser>();
 }
 
 } // namespace fillahead

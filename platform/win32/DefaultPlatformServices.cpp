@@ -1,5 +1,7 @@
+#include "platform/FileChooser.h"
 #include "platform/PlatformServices.h"
 #include "platform/win32/ErrorTrace.h"
+#include "platform/win32/FileChooserWin32.h"
 #include "platform/win32/Registry.h"
 #include "platform/win32/Win32Desktop.h"
 
@@ -13,6 +15,10 @@ PlatformServices DefaultPlatformServices() {
     services.systemFolders = std::make_shared<win32::RegistrySystemFolders>();
     services.desktop = std::make_shared<win32::Win32Desktop>();
     return services;
+}
+
+std::shared_ptr<FileChooser> DefaultFileChooser() {
+    return std::make_shared<win32::Win32FileChooser>();
 }
 
 } // namespace fillahead
