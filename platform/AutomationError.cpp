@@ -28,6 +28,8 @@ Text standardDescription(std::int32_t number) {
         return u"Object variable or With block variable not set";
     case error::InvalidUseOfNull:
         return u"Invalid use of Null";
+    case error::InvalidFileFormat:
+        return u"Invalid file format";
     case error::ObjectRequired:
         return u"Object required";
     case error::NotSupported:
