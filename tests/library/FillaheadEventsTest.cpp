@@ -136,6 +136,54 @@ TEST(FillaheadEvents, ACompletedValueComesAsTextChangeAfterTheListWasShown) {
     EXPECT_EQ(visible, VARIANT_FALSE);
 }
 
+// Script hosts pass variables as VT_BYREF|VT_VARIANT and literals by value;
+// both reach OnKeyDown's short* parameters, and variables come back changed.
+TEST(FillaheadEvents, KeyCodesFromScriptVariablesComeBackChanged) {
+    ServedEngine served;
+    served.type(L"Lisbon");
+    EXPECT_HR(S_OK, served.engine->CloseList());
+    served.serve();
+    served.type(L"isb");
+
+    VARIANT keyVariable;
+    VariantInit(&keyVariable);
+    V_VT(&keyVariable) = VT_I4; // VBScript keeps small numbers as Integer, but may hold a Long
+    V_I4(&keyVariable) = VK_DOWN;
+    VARIANT shiftVariable;
+    VariantInit(&shiftVariable);
+    V_VT(&shiftVariable) = VT_I2;
+    V_I2(&shiftVariable) = 0;
+    VARIANT key;
+    V_VT(&key) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&key) = &keyVariable;
+    VARIANT shift;
+    V_VT(&shift) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&shift) = &shiftVariable;
+    EXPECT_HR(S_OK,
+              InvokeName(served.engine.Get(), L"OnKeyDown", DISPATCH_METHOD, {key, shift}).hr);
+    EXPECT_EQ(V_VT(&keyVariable), VT_I2);
+    EXPECT_EQ(V_I2(&keyVariable), 0);
+
+    // A literal: accepted, nothing to write back.
+    EXPECT_HR(S_OK, InvokeName(served.engine.Get(), L"OnKeyDown", DISPATCH_METHOD,
+                               {LongArgument(VK_ESCAPE), LongArgument(0)})
+                        .hr);
+    VARIANT_BOOL visible = VARIANT_TRUE;
+    EXPECT_HR(S_OK, served.engine->get_Visible(&visible));
+    EXPECT_EQ(visible, VARIANT_FALSE);
+
+    // A variable that holds no number is a type mismatch on that argument.
+    VARIANT text;
+    VariantInit(&text);
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = SysAllocString(L"Down");
+    V_VARIANTREF(&key) = &text;
+    EXPECT_HR(DISP_E_TYPEMISMATCH,
+              InvokeName(served.engine.Get(), L"OnKeyDown", DISPATCH_METHOD, {key, shift}).hr);
+    EXPECT_EQ(V_VT(&text), VT_BSTR);
+    VariantClear(&text);
+}
+
 TEST(FillaheadEvents, TheContainerHasOnePointAndRefusesWhatItCannotConnect) {
     const ComPtr<_Fillahead> engine = NewEngine();
     ComPtr<IConnectionPointContainer> container;

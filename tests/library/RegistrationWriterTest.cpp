@@ -6,6 +6,7 @@
 
 #include "library/Manifest.h"
 #include "library/Registration.h"
+#include "library/generated/FillaheadLib.h"
 #include "platform/AutomationError.h"
 
 #include <gtest/gtest.h>
@@ -137,6 +138,28 @@ TEST_F(ScratchClasses, AProgIdTakenOverByAnotherClassIsNotRemoved) {
               L"TestLib.TestControl\\CLSID [] = {00000000-1111-2222-3333-444444444444}\n"
               L"TestLib.TestControl\\CurVer\n"
               L"TestLib.TestControl\\CurVer [] = TestLib.TestControl.3\n");
+}
+
+GUID GuidOf(std::string_view braced) {
+    const std::wstring text(braced.begin(), braced.end());
+    GUID guid{};
+    EXPECT_EQ(CLSIDFromString(text.c_str(), &guid), S_OK) << text;
+    return guid;
+}
+
+// The table and the type library take their identifiers from one file; this
+// proves they still read them alike.
+TEST(RegistrationTable, NamesTheTypeLibrarysOwnIdentifiers) {
+    EXPECT_TRUE(IsEqualGUID(GuidOf(TypeLibrary().libid), LIBID_FillaheadLib));
+    ASSERT_EQ(Classes().size(), 1u);
+    EXPECT_TRUE(IsEqualGUID(GuidOf(Classes()[0].clsid), CLSID_Fillahead));
+    const GUID interfaces[] = {IID__Fillahead, DIID___Fillahead, IID__FillaheadRecordset,
+                               IID__FillaheadFields, IID__FillaheadField};
+    ASSERT_EQ(Interfaces().size(), std::size(interfaces));
+    for (std::size_t i = 0; i < std::size(interfaces); ++i) {
+        EXPECT_TRUE(IsEqualGUID(GuidOf(Interfaces()[i].iid), interfaces[i]))
+            << Interfaces()[i].name;
+    }
 }
 
 TEST(Manifest, DescribesClassesTypeLibraryAndInterfacesOfItsTable) {
