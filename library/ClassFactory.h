@@ -1,6 +1,6 @@
 // The class factory, written once: one object per creatable class, handed
-// out by DllGetClassObject. Aggregation is refused; LockServer keeps the
-// module loaded.
+// out by DllGetClassObject. Aggregation is refused. A class factory does not
+// keep the module loaded by itself; LockServer does.
 #pragma once
 
 #include <windows.h>
@@ -16,7 +16,8 @@ using CreateInstanceFunction = HRESULT (*)(REFIID iid, void** out);
 
 class ClassFactory final : public ComObject<IClassFactory> {
 public:
-    explicit ClassFactory(CreateInstanceFunction create) : create_(create) {}
+    explicit ClassFactory(CreateInstanceFunction create)
+        : ComObject(NotCounted{}), create_(create) {}
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;

@@ -3,7 +3,8 @@
 // standard interfaces they derive from (IDispatch, IPersist,
 // IProvideClassInfo), always with the same pointer per interface, and
 // E_NOINTERFACE for everything else. Objects count themselves for
-// DllCanUnloadNow and delete themselves with their last reference.
+// DllCanUnloadNow (class objects excepted) and delete themselves with their
+// last reference.
 //
 // An entry of the list may be a mixin that implements an interface (such as
 // Dispatch<I>); it names the interface it answers for as ComInterface.
@@ -94,7 +95,15 @@ public:
 
 protected:
     ComObject() { ObjectCreated(); }
-    virtual ~ComObject() { ObjectDestroyed(); }
+    // For class objects, which do not keep the module loaded: a client that
+    // holds one calls LockServer (as COM asks of it).
+    struct NotCounted {};
+    explicit ComObject(NotCounted) : counted_(false) {}
+    virtual ~ComObject() {
+        if (counted_) {
+            ObjectDestroyed();
+        }
+    }
 
     // Interfaces outside the list (for example a private one); null for none.
     virtual void* QueryExtra(REFIID /*iid*/) { return nullptr; }
@@ -150,6 +159,7 @@ private:
     }
 
     std::atomic<ULONG> references_{1};
+    bool counted_ = true;
 };
 
 // Creates an object (holding one reference, handed to the ComPtr) and asks

@@ -72,6 +72,33 @@ TEST(FillaheadObject, IsCreatedByProgIdsAndByClassIdAndRefusesAggregation) {
     EXPECT_HR(S_OK, factory->LockServer(FALSE));
 }
 
+TEST(FillaheadObject, ObjectsAndServerLocksKeepTheLibraryLoadedClassObjectsDoNot) {
+    ComPtr<IClassFactory> factory;
+    ASSERT_HR(S_OK,
+              CoGetClassObject(CLSID_Fillahead, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               reinterpret_cast<void**>(factory.GetAddressOf())));
+    using CanUnload = HRESULT(WINAPI*)();
+    const auto canUnload = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"FillaheadLib2.dll"), "DllCanUnloadNow")));
+    ASSERT_NE(canUnload, nullptr);
+    EXPECT_HR(S_OK, canUnload());
+
+    EXPECT_HR(S_OK, factory->LockServer(TRUE));
+    EXPECT_HR(S_FALSE, canUnload());
+    EXPECT_HR(S_OK, factory->LockServer(FALSE));
+    EXPECT_HR(S_OK, canUnload());
+
+    ComPtr<_Fillahead> engine;
+    ASSERT_HR(S_OK, factory->CreateInstance(nullptr, IID__Fillahead,
+                                            reinterpret_cast<void**>(engine.GetAddressOf())));
+    ComPtr<IDispatch> recordset;
+    ASSERT_HR(S_OK, engine->get_Recordset(&recordset));
+    engine.Reset();
+    EXPECT_HR(S_FALSE, canUnload()); // the record set object is still held
+    recordset.Reset();
+    EXPECT_HR(S_OK, canUnload());
+}
+
 TEST(FillaheadObject, AnswersExactlyTheInterfacesItPromisesWithOneIdentity) {
     const ComPtr<_Fillahead> engine = NewEngine();
     ComPtr<IUnknown> identity;
