@@ -19,7 +19,7 @@ constexpr DISPID kBeforeChangeRecordset = 8;
 
 } // namespace
 
-std::shared_ptr<fillahead::Fillahead> FillaheadObject::CreateEngine() {
+std::shared_ptr<fillahead::Fillahead> CreateEngine() {
     return std::make_shared<fillahead::Fillahead>();
 }
 

@@ -34,6 +34,10 @@
 
 namespace fillahead::library {
 
+// The one place the library makes a portable engine, with the platform's
+// services.
+std::shared_ptr<fillahead::Fillahead> CreateEngine();
+
 class FillaheadObject final
     : public ComObject<Dispatch<_Fillahead>, ConnectionPointContainer, IProvideClassInfo2,
                        IPersistStreamInit, IPersistPropertyBag, ISupportErrorInfo>,
@@ -120,8 +124,6 @@ private:
     template <typename T, typename Make>
     HRESULT get(T* out, Make&& make);
 
-    // The one place a portable engine is made, with the platform's services.
-    static std::shared_ptr<fillahead::Fillahead> CreateEngine();
     // The engine, with its defaults if nothing initialised it yet.
     fillahead::Fillahead& engine();
     void attach(std::shared_ptr<fillahead::Fillahead> engine);
