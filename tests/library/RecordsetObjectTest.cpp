@@ -216,34 +216,5 @@ TEST(RecordsetObject, TheEngineTakesOurRecordsetOrNoneAndRefusesOtherObjects) {
     EXPECT_EQ(bound.text(), L"");
 }
 
-TEST(RecordsetObject, FieldsCanBeEnumerated) {
-    EngineRecordset rs;
-    ComPtr<_FillaheadFields> fields;
-    ASSERT_HR(S_OK, rs.recordset->get_Fields(&fields));
-    for (const wchar_t* name : {L"First", L"Second"}) {
-        const Bstr field(name);
-        ASSERT_HR(S_OK, fields->Append(field.get(), 8, 255, -1));
-    }
-    Variant enumerator;
-    ASSERT_HR(S_OK, InvokeId(fields.Get(), DISPID_NEWENUM, DISPATCH_PROPERTYGET | DISPATCH_METHOD,
-                             {}, enumerator.get())
-                        .hr);
-    ComPtr<IEnumVARIANT> items;
-    ASSERT_HR(S_OK, V_UNKNOWN(enumerator.get())
-                        ->QueryInterface(IID_IEnumVARIANT,
-                                         reinterpret_cast<void**>(items.GetAddressOf())));
-    std::wstring names;
-    Variant item;
-    while (items->Next(1, item.get(), nullptr) == S_OK) {
-        Variant name;
-        EXPECT_HR(
-            S_OK,
-            InvokeName(V_DISPATCH(item.get()), L"Name", DISPATCH_PROPERTYGET, {}, name.get()).hr);
-        names += name.text() + L";";
-        VariantClear(item.get());
-    }
-    EXPECT_EQ(names, L"First;Second;");
-}
-
 } // namespace
 } // namespace fillahead::library::testing
