@@ -24,7 +24,6 @@ Check "BoundColumn", fh.BoundColumn, "SavedStringField"
 Check "ControlGroupName", fh.ControlGroupName, ""
 Check "Visible", fh.Visible, False
 Check "BackColor is the system's window colour", fh.BackColor, &H80000005
-Check "TypeName", TypeName(fh), "_Fillahead"
 Check "Recordset.State", fh.Recordset.State, 0
 Check "location ends in Fillahead\", Right(fh.PrivateBufferLocation, 10), "Fillahead\"
 
