@@ -47,6 +47,8 @@ Text standardDescription(std::int32_t number) {
         return u"Invalid use of Null";
     case error::HandlerFailed:
         return u"Automation error";
+    case error::InvalidFileFormat:
+        return u"Invalid file format";
     case error::ObjectRequired:
         return u"Object required";
     case error::NotSupported:

@@ -33,6 +33,7 @@ inline constexpr std::int32_t PathFileAccessError = 75;
 inline constexpr std::int32_t PathNotFound = 76;
 inline constexpr std::int32_t ObjectNotSet = 91;
 inline constexpr std::int32_t InvalidUseOfNull = 94;
+inline constexpr std::int32_t InvalidFileFormat = 321;
 inline constexpr std::int32_t ObjectRequired = 424;
 // An event handler failed with something other than an automation error.
 inline constexpr std::int32_t HandlerFailed = 440; // "Automation error"

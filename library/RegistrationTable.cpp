@@ -1,0 +1,48 @@
+#include "library/RegistrationTable.h"
+
+#include "library/Identifiers.h"
+
+#define FILLAHEAD_BRACED(id) "{" FILLAHEAD_GUID_TEXT(id) "}"
+
+namespace fillahead::library {
+namespace {
+
+constexpr TypeLibraryEntry kTypeLibrary = {"FillaheadLib", FILLAHEAD_BRACED(FILLAHEAD_LIBID),
+                                           FILLAHEAD_LIBRARY_VERSION_MAJOR,
+                                           FILLAHEAD_LIBRARY_VERSION_MINOR, "Fillahead.chm"};
+
+// Nothing here is marked safe for scripting or initialisation: the objects
+// write files wherever their properties say.
+constexpr ClassEntry kClasses[] = {
+    {.name = "Fillahead",
+     .clsid = FILLAHEAD_BRACED(FILLAHEAD_CLSID_FILLAHEAD),
+     .description = "Fillahead completion engine",
+     .progId = "FillaheadLib.Fillahead.2",
+     .versionIndependentProgId = "FillaheadLib.Fillahead",
+     .threadingModel = "Apartment"},
+};
+
+constexpr InterfaceEntry kInterfaces[] = {
+    {"_Fillahead", FILLAHEAD_BRACED(FILLAHEAD_IID_FILLAHEAD), InterfaceKind::Dual},
+    {"__Fillahead", FILLAHEAD_BRACED(FILLAHEAD_DIID_FILLAHEAD_EVENTS),
+     InterfaceKind::Dispinterface},
+    {"_FillaheadRecordset", FILLAHEAD_BRACED(FILLAHEAD_IID_RECORDSET), InterfaceKind::Dual},
+    {"_FillaheadFields", FILLAHEAD_BRACED(FILLAHEAD_IID_FIELDS), InterfaceKind::Dual},
+    {"_FillaheadField", FILLAHEAD_BRACED(FILLAHEAD_IID_FIELD), InterfaceKind::Dual},
+};
+
+} // namespace
+
+const TypeLibraryEntry& TypeLibrary() {
+    return kTypeLibrary;
+}
+
+std::span<const ClassEntry> Classes() {
+    return kClasses;
+}
+
+std::span<const InterfaceEntry> Interfaces() {
+    return kInterfaces;
+}
+
+} // namespace fillahead::library
