@@ -130,12 +130,14 @@ void Fillahead::CloseList() {
             heldBufferPath_.clear();
             grid().SetDataSource(bufferRecordSet_);
         }
+        bool loadedNow = false;
         if (!(recordSet().State() != kStateClosed && bufferPath_ == openedBufferPath_)) {
             loadBufferForCommit(damage);
+            loadedNow = true;
         }
         if (bufferRecordSet_ && recordSet().State() != kStateClosed &&
             bufferPath_ == openedBufferPath_) {
-            commitText(bufferRecordSet_, damage);
+            commitText(bufferRecordSet_, loadedNow, damage);
         }
     }
 
@@ -148,7 +150,8 @@ void Fillahead::CloseList() {
     }
 }
 
-void Fillahead::commitText(std::shared_ptr<fillahead::Recordset> buffer, DamageReport& damage) {
+void Fillahead::commitText(std::shared_ptr<fillahead::Recordset> buffer, bool loadedNow,
+                           DamageReport& damage) {
     // Handlers of the events below may call back into the engine, switch
     // controls or replace the record set: the commit goes on with the file,
     // the value and the record set it started with.
@@ -178,9 +181,9 @@ void Fillahead::commitText(std::shared_ptr<fillahead::Recordset> buffer, DamageR
         records.SetFilter(0);
         return found;
     };
-    // Another program may have stored values since the copy was loaded:
-    // the duplicate check looks at the file as it is now.
-    if (ownBuffer && !records.FileUnchanged(file)) {
+    // Another program may have stored values since the copy was loaded (by
+    // the typing, say): the duplicate check looks at the file as it is now.
+    if (ownBuffer && !loadedNow && !records.FileUnchanged(file)) {
         openBufferFile(records, file, damage);
     }
     if (alreadyStored()) {

@@ -182,7 +182,9 @@ private:
     // and reported in damage.
     void openBufferFile(fillahead::Recordset& buffer, const fillahead::Text& file,
                         DamageReport& damage);
-    void commitText(std::shared_ptr<fillahead::Recordset> buffer, DamageReport& damage);
+    // Stores Text_ in buffer, loaded from bufferPath_ just now or earlier.
+    void commitText(std::shared_ptr<fillahead::Recordset> buffer, bool loadedNow,
+                    DamageReport& damage);
     // Renames a damaged buffer file so that it is no buffer file any more;
     // returns the error to report. Raises refused when it cannot.
     AutomationError keepDamagedFileAside(const fillahead::Text& file,
