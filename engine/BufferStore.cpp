@@ -239,27 +239,38 @@ void Fillahead::loadBufferForCommit(DamageReport& damage) {
 
 void Fillahead::openBufferFile(fillahead::Recordset& buffer, const fillahead::Text& file,
                                DamageReport& damage) {
-    const bool engines = &buffer == bufferRecordSet_.get();
+    const bool engineBuffer = &buffer == bufferRecordSet_.get();
     if (buffer.State() != kStateClosed) {
         buffer.Close();
     }
-    if (engines) {
+    if (engineBuffer) {
         heldBufferPath_.clear();
     }
-    if (fileSystem_->FileExists(file)) {
+    // Another program may trim the file away at any moment: a file gone by
+    // the time it is opened is no file.
+    const auto openWhereThere = [&] {
         try {
-            buffer.Open(file);
-        } catch (const DamagedFileError&) {
-            // Under the lock, so that only one program keeps it aside; one
-            // may have done so, and started anew, meanwhile.
-            const FileLock lock = FileLock::Acquire(folderOf(file), kLockPatience);
-            try {
-                if (fileSystem_->FileExists(file)) {
-                    buffer.Open(file);
-                }
-            } catch (const DamagedFileError& refused) {
-                damage = keepDamagedFileAside(file, refused);
+            if (fileSystem_->FileExists(file)) {
+                buffer.Open(file);
             }
+        } catch (const DamagedFileError&) {
+            throw;
+        } catch (const AutomationError&) {
+            if (fileSystem_->FileExists(file)) {
+                throw;
+            }
+        }
+    };
+    try {
+        openWhereThere();
+    } catch (const DamagedFileError&) {
+        // Under the lock, so that only one program keeps it aside; one may
+        // have done so, and started anew, meanwhile.
+        const FileLock lock = FileLock::Acquire(folderOf(file), kLockPatience);
+        try {
+            openWhereThere();
+        } catch (const DamagedFileError& refused) {
+            damage = keepDamagedFileAside(file, refused);
         }
     }
     if (buffer.State() == kStateClosed) {
@@ -269,7 +280,7 @@ void Fillahead::openBufferFile(fillahead::Recordset& buffer, const fillahead::Te
         }
         buffer.Open();
     }
-    if (engines) {
+    if (engineBuffer) {
         heldBufferPath_ = file;
     }
 }

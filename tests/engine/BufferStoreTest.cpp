@@ -527,6 +527,7 @@ TEST(BufferStore, TheTrimmingYieldMayReenterOrReleaseTheEngine) {
     EXPECT_TRUE(reentered);
     EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Single.xml")), "missing");
     EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Other.xml")), "nested");
+    setModified(h.globalFile("-Other.xml"), 100); // the oldest next time
 
     // The host lets go of the engine from the yield: the commit still ends.
     const std::weak_ptr<Fillahead> watched = h.engine;
