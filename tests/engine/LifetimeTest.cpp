@@ -16,147 +16,106 @@ namespace {
 // Only shared ownership: there is no other way to make an engine.
 static_assert(!std::is_constructible_v<Fillahead, PlatformServices>);
 static_assert(!std::is_default_constructible_v<Fillahead>);
-static_assert(!std::is_copy_constructible_v<Fillahead>);
 
-class Release : public ::testing::Test {
-protected:
-    EngineHarness h;
+// A fresh engine serving Text1, whose buffer holds these values.
+Fillahead& serving(EngineHarness& h, const std::vector<std::string>& history) {
     Fillahead& engine = h.fresh();
-    std::weak_ptr<Fillahead> watched = h.engine;
-    WindowHandle list = engine.hWnd();
+    engine.LetWidth(200);
+    EngineHarness::writeBuffer(h.globalFile("-Text1.xml"), history);
+    engine.OnControlChange(u"Text1", u"");
+    return engine;
+}
 
-    // A Form1 buffer for Text1 with these values, and the engine serving it.
-    void serve(const std::vector<std::string>& history) {
-        engine.LetControlGroupName(u"Form1");
-        engine.LetWidth(200);
-        EngineHarness::writeBuffer(h.globalFile("Form1-Text1.xml"), history);
-        engine.OnControlChange(u"Text1", u"");
-    }
-
-    // The host lets go of the engine when the event is raised.
-    void releaseIn(const std::string& event) {
-        h.sink.actions[event] = [this] { release(); };
-    }
-    void release() {
+// The host lets go of the engine in event ("DoEvents": the message-loop
+// yield) while call runs: the call ends normally, and so does the engine.
+template <typename Call>
+void releaseDuring(EngineHarness& h, const std::string& event, Call&& call) {
+    SCOPED_TRACE(event);
+    const std::weak_ptr<Fillahead> watched = h.engine;
+    const WindowHandle list = h.engine->hWnd();
+    const auto release = [&h] {
         if (h.engine) {
             h.engine->Unadvise(&h.sink);
             h.engine.reset();
         }
+    };
+    if (event == "DoEvents") {
+        h.desktop->onDoEvents = release;
+    } else {
+        h.sink.actions[event] = release;
     }
-
-    // The engine is gone, list window and all, once the call has returned.
-    void expectGone() {
-        EXPECT_TRUE(watched.expired());
-        EXPECT_EQ(h.desktop->Find(list), nullptr);
-    }
-};
-
-TEST_F(Release, InTheCompletionOfReturnTabAndAClick) {
-    for (const std::int16_t key : {kKeyReturn, kKeyTab}) {
-        SCOPED_TRACE(key);
-        EngineHarness other;
-        Fillahead& second = other.fresh();
-        const std::weak_ptr<Fillahead> secondWatched = other.engine;
-        second.LetWidth(200);
-        EngineHarness::writeBuffer(other.globalFile("-Text1.xml"), {"alpha", "alpine"});
-        second.OnControlChange(u"Text1", u"");
-        other.type("al");
-        ASSERT_EQ(other.press(kKeyDown), 0);
-        other.sink.actions["TextChange"] = [&] {
-            other.engine->Unadvise(&other.sink);
-            other.engine.reset();
-        };
-        std::int16_t code = key;
-        std::int16_t shift = 0;
-        second.OnKeyDown(code, shift);
-        EXPECT_EQ(code, key == kKeyReturn ? 0 : kKeyTab); // the call ran to its end
-        EXPECT_TRUE(secondWatched.expired());
-        EXPECT_EQ(other.sink.take(), "BeforeOpenRecordset BeforeChangeRecordset BeforeListShow "
-                                     "TextChange(alpha)");
-    }
-
-    serve({"red", "green"});
-    h.type("re");
-    releaseIn("TextChange");
-    const DataGrid& grid = engine.listWindow()->DataGrid();
-    const float y = grid.Top() + grid.RowHeight() * 1.5f;
-    h.desktop->ClickList(list, 5, static_cast<std::int32_t>(y / h.desktop->twipsPerPixel));
-    expectGone();
-    EXPECT_NE(h.sink.take().find("TextChange(green)"), std::string::npos);
+    call(*h.engine);
+    h.desktop->onDoEvents = nullptr;
+    EXPECT_TRUE(watched.expired());
+    EXPECT_EQ(h.desktop->Find(list), nullptr); // the list window went with it
 }
 
-TEST_F(Release, InTheEventsOfStoringAValue) {
+TEST(Release, InTheCompletionOfReturnTabAndAClick) {
+    for (const std::string way : {"Return", "Tab", "click"}) {
+        EngineHarness h;
+        serving(h, {"alpha", "alpine"});
+        h.type("al");
+        if (way != "click") {
+            h.press(kKeyDown);
+        }
+        releaseDuring(h, "TextChange", [&](Fillahead& engine) {
+            if (way == "click") {
+                const DataGrid& grid = engine.listWindow()->DataGrid();
+                const float y = grid.Top() + grid.RowHeight() * 0.5f;
+                h.desktop->ClickList(engine.hWnd(), 5,
+                                     static_cast<std::int32_t>(y / h.desktop->twipsPerPixel));
+            } else {
+                const std::int16_t key = way == "Tab" ? kKeyTab : kKeyReturn;
+                EXPECT_EQ(h.press(key), way == "Tab" ? kKeyTab : 0);
+            }
+        });
+        EXPECT_NE(h.sink.take().find("TextChange(alpha)"), std::string::npos) << way;
+    }
+}
+
+TEST(Release, InTheEventsOfStoringAndItsTrimming) {
     for (const char* event : {"BeforeOpenRecordset", "BeforeAddRecord", "BeforeSaveRecord",
-                              "AfterSaveRecord", "BeforeSaveRecordset"}) {
-        SCOPED_TRACE(event);
-        EngineHarness other;
-        Fillahead& second = other.fresh();
-        const std::weak_ptr<Fillahead> secondWatched = other.engine;
-        second.LetGlobalBufferSize(0); // trimming too
-        EngineHarness::writeBuffer(other.globalFile("-Old.xml"), {"o1", "o2"});
-        std::filesystem::last_write_time(toPath(other.globalFile("-Old.xml")),
+                              "AfterSaveRecord", "BeforeSaveRecordset", "DoEvents"}) {
+        EngineHarness h;
+        Fillahead& engine = h.fresh();
+        engine.LetGlobalBufferSize(0); // every commit trims, yielding per file
+        EngineHarness::writeBuffer(h.globalFile("-Old.xml"), {"o1", "o2"});
+        std::filesystem::last_write_time(toPath(h.globalFile("-Old.xml")),
                                          std::filesystem::file_time_type::clock::now() -
                                              std::chrono::hours(1));
-        second.OnControlChange(u"Name", u"");
-        other.type(std::string("stored after ") + event);
-        other.sink.actions[event] = [&] {
-            other.engine->Unadvise(&other.sink);
-            other.engine.reset();
-        };
-        second.OnControlChange(u"City", u""); // CloseList inside
-        EXPECT_TRUE(secondWatched.expired());
-        EXPECT_EQ(EngineHarness::valuesOf(other.globalFile("-Name.xml")),
-                  std::string("stored after ") + event);
-        EXPECT_EQ(EngineHarness::valuesOf(other.globalFile("-Old.xml")), "o2");
+        engine.OnControlChange(u"Name", u"");
+        h.type(event);
+        releaseDuring(h, event, [](Fillahead& engine) { engine.OnControlChange(u"City", u""); });
+        EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), event);
+        EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Old.xml")), "o2");
     }
 }
 
-TEST_F(Release, InTheEventsOfMatching) {
-    serve({"abc", "abd"});
-    for (const char* event : {"BeforeOpenRecordset", "BeforeChangeRecordset"}) {
-        SCOPED_TRACE(event);
-        EngineHarness other;
-        Fillahead& second = other.fresh();
-        const std::weak_ptr<Fillahead> secondWatched = other.engine;
-        EngineHarness::writeBuffer(other.globalFile("-Text1.xml"), {"abc", "abd"});
-        second.OnControlChange(u"Text1", u"");
-        other.sink.actions[event] = [&] {
-            other.engine->Unadvise(&other.sink);
-            other.engine.reset();
-        };
-        second.OnTextChange(u"ab");
-        EXPECT_TRUE(secondWatched.expired());
+TEST(Release, InMatchingRecordSetChangesNoticesAndAbout) {
+    for (const char* event : {"BeforeOpenRecordset", "BeforeChangeRecordset", "BeforeListShow"}) {
+        EngineHarness h;
+        serving(h, {"abc", "abd"});
+        releaseDuring(h, event, [](Fillahead& engine) { engine.OnTextChange(u"ab"); });
     }
-    releaseIn("BeforeListShow");
-    engine.OnTextChange(u"ab");
-    expectGone();
-}
+    EngineHarness h;
+    h.fresh();
+    releaseDuring(h, "BeforeChangeRecordset",
+                  [](Fillahead& engine) { engine.LetListField(u"Name"); });
 
-TEST_F(Release, InRecordSetChangesAndPropertyNotices) {
-    releaseIn("BeforeChangeRecordset");
-    engine.LetListField(u"Name");
-    expectGone();
-
-    EngineHarness other;
-    Fillahead& second = other.fresh();
-    const std::weak_ptr<Fillahead> secondWatched = other.engine;
-    second.SetPropertyChangedHandler([&](const Text&) { other.engine.reset(); });
-    const Text folder = other.root.text("made after the notice");
-    second.LetPrivateBufferLocation(folder);
-    EXPECT_TRUE(secondWatched.expired());
-    EXPECT_TRUE(std::filesystem::is_directory(toPath(folder))); // the call ran to its end
-}
-
-TEST_F(Release, WhileAboutYields) {
-    h.desktop->onDoEvents = [this] { release(); };
-    engine.About();
-    h.desktop->onDoEvents = nullptr;
-    expectGone();
+    EngineHarness about;
+    about.fresh();
+    releaseDuring(about, "DoEvents", [](Fillahead& engine) { engine.About(); });
     // The box was placed before the engine went.
-    ASSERT_GE(h.desktop->log.size(), 2u);
-    const std::string placed = h.desktop->log[h.desktop->log.size() - 2];
-    EXPECT_EQ(placed.rfind("SetWindowPos about#", 0), 0u) << placed;
-    EXPECT_EQ(h.desktop->log.back().rfind("Destroy list#", 0), 0u) << h.desktop->log.back();
+    const std::vector<std::string>& log = about.desktop->log;
+    EXPECT_EQ(log[log.size() - 2].rfind("SetWindowPos about#", 0), 0u) << log[log.size() - 2];
+
+    EngineHarness notice;
+    Fillahead& engine = notice.fresh();
+    engine.SetPropertyChangedHandler([&](const Text&) { notice.engine.reset(); });
+    const Text folder = notice.root.text("made after the notice");
+    engine.LetPrivateBufferLocation(folder);
+    EXPECT_TRUE(std::filesystem::is_directory(toPath(folder))); // the call ran to its end
+    EXPECT_EQ(notice.engine, nullptr);
 }
 
 } // namespace
