@@ -54,7 +54,7 @@ std::shared_ptr<Fillahead> engineServing(std::size_t n) {
     services.settings = std::make_shared<FileSettingsStore>(folder / "config");
     services.systemFolders = std::make_shared<FixedFolders>(fromPath(folder));
     services.desktop = std::make_shared<SimulatedDesktop>();
-    auto engine = std::make_shared<Fillahead>(services);
+    auto engine = Fillahead::Create(services);
     engine->InitProperties();
     engine->LetGlobalBufferLocation(fromPath(folder / "buffers"));
     engine->LetGlobalBufferSize(1 << 20); // never trim here

@@ -43,7 +43,7 @@ DemoForm::DemoForm(const DemoOptions& options) : options_(options) {
     if (!options_.transcriptFile.empty()) {
         transcript_ = _wfopen(options_.transcriptFile.c_str(), L"wb"); // LF line ends
     }
-    engine_ = std::make_shared<Fillahead>();
+    engine_ = Fillahead::Create();
     engine_->InitProperties();
     engine_->LetControlGroupName(kGroup);
     if (!options_.bufferFolder.empty()) {

@@ -5,8 +5,13 @@
 namespace fillahead {
 
 void Fillahead::SetRecordset(std::shared_ptr<fillahead::Recordset> recordset) {
+    const auto self = keepAlive();
     std::shared_ptr<fillahead::Recordset> incoming = std::move(recordset);
     raise([](FillaheadEvents& sink) { sink.BeforeChangeRecordset(); });
+    if (incoming != bufferRecordSet_) {
+        // A host's record set: it serves any control without a buffer file.
+        heldBufferPath_.clear();
+    }
     bufferRecordSet_ = incoming;
     grid().SetDataSource(bufferRecordSet_);
     if (bufferRecordSet_ && bufferRecordSet_->State() != kStateClosed) {
@@ -15,6 +20,7 @@ void Fillahead::SetRecordset(std::shared_ptr<fillahead::Recordset> recordset) {
 }
 
 void Fillahead::LetListField(TextView value) {
+    const auto self = keepAlive();
     if (value == ListField_) {
         return;
     }
@@ -24,6 +30,7 @@ void Fillahead::LetListField(TextView value) {
 }
 
 void Fillahead::LetBoundColumn(TextView value) {
+    const auto self = keepAlive();
     if (value == BoundColumn_) {
         return;
     }

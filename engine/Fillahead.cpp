@@ -9,7 +9,11 @@
 
 namespace fillahead {
 
-Fillahead::Fillahead(PlatformServices services)
+std::shared_ptr<Fillahead> Fillahead::Create(PlatformServices services) {
+    return std::make_shared<Fillahead>(ConstructionKey(), std::move(services));
+}
+
+Fillahead::Fillahead(ConstructionKey, PlatformServices services)
     : services_(std::move(services)), fileSystem_(services_.fileSystem) {}
 
 Fillahead::~Fillahead() {
@@ -25,6 +29,7 @@ Fillahead::~Fillahead() {
 }
 
 void Fillahead::InitProperties() {
+    const auto self = keepAlive();
     ignoreErrors([&] { LetPrivateBufferLocation(DefaultBufferLocation()); });
     ignoreErrors([&] {
         LetGlobalBufferLocation(services_.settings->GetSetting(
@@ -47,6 +52,7 @@ void Fillahead::InitProperties() {
 }
 
 void Fillahead::ReadProperties(PropertyBag& bag) {
+    const auto self = keepAlive();
     LetPrivateBufferLocation(
         bag.ReadProperty(u"PrivateBufferLocation", DefaultBufferLocation()).toText());
     LetGlobalBufferLocation(services_.settings->GetSetting(
@@ -93,6 +99,7 @@ void Fillahead::PrepareEngine() {
             DataGrid_ = &attached;
         }
     });
+    heldBufferPath_.clear();
     // The list shows whatever the record set holds, also when storing was
     // the only thing that ever loaded it (matching binds it again anyway).
     ignoreErrors([&] { grid().SetDataSource(bufferRecordSet_); });
@@ -117,7 +124,10 @@ void Fillahead::SetPropertyChangedHandler(std::function<void(const fillahead::Te
 
 void Fillahead::propertyChanged(const char16_t* name) {
     if (propertyChanged_) {
-        propertyChanged_(name);
+        const auto self = keepAlive();
+        // A copy, so that a handler that replaces itself runs to its end.
+        const auto handler = propertyChanged_;
+        handler(name);
     }
 }
 
@@ -150,6 +160,7 @@ bool Fillahead::Visible() const {
 }
 
 void Fillahead::About() {
+    const auto self = keepAlive();
     Desktop& desktop = *services_.desktop;
     const WindowHandle about = desktop.ShowAboutBox(
         {u"Fillahead", asciiToText(FILLAHEAD_VERSION),

@@ -16,6 +16,14 @@
 // raise AutomationError; OnTextChange, OnKeyDown and the list's mouse handling
 // never raise. Everything runs on the host's user-interface thread; event
 // handlers may call back into the engine.
+//
+// An engine is always owned through std::shared_ptr (Create is the only way
+// to make one): a handler may drop the host's last reference in the middle of
+// any call, and the engine keeps itself alive until that call returns.
+//
+// Several engines, in one program or in several, may share a buffer folder:
+// storing a value works on the file as it is on disk at that moment, under a
+// short lock that keeps two programs' updates of the folder apart.
 #pragma once
 
 #include "listwindow/frmList.h"
@@ -28,6 +36,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace fillahead {
@@ -68,8 +77,14 @@ class Fillahead final : public Object,
                         public Persistable,
                         public DataGridEvents,
                         public std::enable_shared_from_this<Fillahead> {
+    // Lets make_shared reach the constructor, and nobody else.
+    struct ConstructionKey {
+        explicit ConstructionKey() = default;
+    };
+
 public:
-    explicit Fillahead(PlatformServices services = DefaultPlatformServices());
+    static std::shared_ptr<Fillahead> Create(PlatformServices services = DefaultPlatformServices());
+    Fillahead(ConstructionKey, PlatformServices services);
     ~Fillahead() override;
     Fillahead(const Fillahead&) = delete;
     Fillahead& operator=(const Fillahead&) = delete;
@@ -150,12 +165,36 @@ public:
     void DataGrid_MouseUp(std::int16_t Button, std::int16_t Shift, float X, float Y) override;
 
 private:
+    // Held for the whole of a public call that runs host code (events, the
+    // change notice, the message-loop yield): a handler may drop the host's
+    // last reference meanwhile.
+    std::shared_ptr<Fillahead> keepAlive() { return weak_from_this().lock(); }
     void PrepareEngine();
     void propertyChanged(const char16_t* name);
     // Appends the folder separator when missing and creates the folder.
     fillahead::Text normalisedFolder(TextView folder);
-    void loadBufferForCommit();
-    void trimBufferFolder();
+    // The damaged buffer file of the current commit, kept aside: its error
+    // is raised once the value is stored.
+    using DamageReport = std::optional<AutomationError>;
+    void loadBufferForCommit(DamageReport& damage);
+    // Opens buffer on file: the file's rows, or an empty buffer with the
+    // field ListField when there is no file. A damaged file is kept aside
+    // and reported in damage.
+    void openBufferFile(fillahead::Recordset& buffer, const fillahead::Text& file,
+                        DamageReport& damage);
+    // Stores Text_ in buffer, loaded from bufferPath_ just now or earlier.
+    void commitText(std::shared_ptr<fillahead::Recordset> buffer, bool loadedNow,
+                    DamageReport& damage);
+    // Renames a damaged buffer file so that it is no buffer file any more;
+    // returns the error to report. Raises refused when it cannot.
+    AutomationError keepDamagedFileAside(const fillahead::Text& file,
+                                         const DamagedFileError& refused);
+    // Creates a folder and every missing folder above it.
+    void createFolderPath(const fillahead::Text& folder);
+    // Keeps folder within its limit; a damaged file met there is kept aside
+    // and reported in damage.
+    void trimBufferFolder(const fillahead::Text& folder, std::int32_t megabytes,
+                          DamageReport& damage);
     void hideList();
     fillahead::Recordset& recordSet() const;
     fillahead::DataGrid& grid() const;
@@ -194,7 +233,13 @@ private:
     fillahead::Text Text_;
     fillahead::Text CurrentControlName_;
     fillahead::Text bufferPath_;
+    // Whether bufferPath_ lies in the private folder (its limit applies).
+    bool bufferPathPrivate_ = false;
     fillahead::Text openedBufferPath_;
+    // The buffer file whose values the record set holds, kept after
+    // CloseList empties openedBufferPath_; empty while it holds a host's
+    // record set or nothing.
+    fillahead::Text heldBufferPath_;
     bool listDismissed_ = false;
     bool matchingEnabled_ = false;
     bool refilterPending_ = false;

@@ -1,7 +1,8 @@
-// The two filter texts the engine builds. A single quote inside the value is
-// written doubled, so that a value such as O'Brien can be stored and found
-// (inserted as it is, the quote would end the value and the filter would not
-// parse).
+// The two filter texts the engine builds. The field name stands in brackets,
+// so that a host's field such as "Customer Name" can be filtered on; a single
+// quote inside the value is written doubled, so that a value such as O'Brien
+// can be stored and found (inserted as it is, the quote would end the value
+// and the filter would not parse).
 #pragma once
 
 #include "platform/Text.h"
@@ -20,14 +21,18 @@ inline Text quotedFilterValue(TextView value) {
     return quoted;
 }
 
-// field = 'value'
-inline Text equalityFilter(TextView field, TextView value) {
-    return Text(field) + u" = '" + quotedFilterValue(value) + u"'";
+inline Text bracketedFieldName(TextView field) {
+    return u"[" + Text(field) + u"]";
 }
 
-// field Like '*value*': the rows whose field contains value.
+// [field] = 'value'
+inline Text equalityFilter(TextView field, TextView value) {
+    return bracketedFieldName(field) + u" = '" + quotedFilterValue(value) + u"'";
+}
+
+// [field] Like '*value*': the rows whose field contains value.
 inline Text containmentFilter(TextView field, TextView value) {
-    return Text(field) + u" Like '*" + quotedFilterValue(value) + u"*'";
+    return bracketedFieldName(field) + u" Like '*" + quotedFilterValue(value) + u"*'";
 }
 
 } // namespace fillahead

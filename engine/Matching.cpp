@@ -21,6 +21,7 @@ std::int32_t toPixel(float value) {
 } // namespace
 
 void Fillahead::OnTextChange(TextView NewText) {
+    const auto self = keepAlive();
     Text_ = NewText;
     if (listDismissed_ || !matchingEnabled_) {
         return;
@@ -30,7 +31,8 @@ void Fillahead::OnTextChange(TextView NewText) {
     }
 
     // Load the served control's buffer, unless it is loaded already. Without
-    // a buffer file the record set keeps what it holds.
+    // a buffer file the record set keeps what it holds: a host's record set
+    // serves any control, but another control's values are not offered.
     if (testIgnoringErrors([&] {
             return !(recordSet().State() != kStateClosed && bufferPath_ == openedBufferPath_);
         })) {
@@ -42,10 +44,15 @@ void Fillahead::OnTextChange(TextView NewText) {
                 if (testIgnoringErrors([&] { return recordSet().State() != kStateClosed; })) {
                     ignoreErrors([&] { recordSet().Close(); });
                 }
-                ignoreErrors([&] { recordSet().Open(bufferPath_); });
+                heldBufferPath_.clear();
+                if (ignoreErrors([&] { recordSet().Open(bufferPath_); })) {
+                    heldBufferPath_ = bufferPath_;
+                }
                 openedBufferPath_ = bufferPath_;
                 ignoreErrors([&] { SetRecordset(bufferRecordSet_); });
             }
+        } else if (!heldBufferPath_.empty() && heldBufferPath_ != bufferPath_) {
+            return;
         }
     }
 
@@ -97,15 +104,17 @@ void Fillahead::OnTextChange(TextView NewText) {
         ignoreErrors([&] { grid().SetScrollBars(0); });
         ignoreErrors([&] { grid().Columns(0).SetWidth(grid().Width()); });
     }
-    // Nothing useful to offer: no match, or the only match is what was typed.
+    // Nothing useful to offer: no match, or the only match is what was typed
+    // (a Null value offers as little as an empty one).
     const bool hide = testIgnoringErrors([&] {
         if (rows == 0) {
             return true; // whatever the rest would say
         }
         const std::int32_t position = recordSet().AbsolutePosition();
         const Variant value = recordSet().FieldValue(ListField_);
-        const bool onlyTheTypedText = rows == 1 && position == 1 && !value.isNull() &&
-                                      equalsIgnoringCase(value.toText(), NewText);
+        const bool onlyTheTypedText =
+            rows == 1 && position == 1 &&
+            equalsIgnoringCase(value.isNull() ? fillahead::Text() : value.toText(), NewText);
         return rows == 0 || onlyTheTypedText;
     });
     if (hide) {

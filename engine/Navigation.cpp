@@ -21,6 +21,7 @@ std::int32_t vbMod(std::int32_t a, std::int32_t b) {
 void Fillahead::OnKeyUp(std::int16_t& /*KeyCode*/, std::int16_t& /*Shift*/) {}
 
 void Fillahead::OnKeyDown(std::int16_t& KeyCode, std::int16_t& /*Shift*/) {
+    const auto self = keepAlive();
     if (listDismissed_) {
         return;
     }
@@ -97,6 +98,7 @@ void Fillahead::OnKeyDown(std::int16_t& KeyCode, std::int16_t& /*Shift*/) {
 
 void Fillahead::DataGrid_MouseUp(std::int16_t /*Button*/, std::int16_t /*Shift*/, float /*X*/,
                                  float Y) {
+    const auto self = keepAlive();
     std::int32_t row = -1;
     if (!ignoreErrors([&] { row = grid().RowContaining(Y); }) || row < 0) {
         return; // below the last row

@@ -20,7 +20,7 @@ constexpr DISPID kBeforeChangeRecordset = 8;
 } // namespace
 
 std::shared_ptr<fillahead::Fillahead> CreateEngine() {
-    return std::make_shared<fillahead::Fillahead>();
+    return fillahead::Fillahead::Create();
 }
 
 HRESULT FillaheadObject::Create(REFIID iid, void** out) noexcept {

@@ -17,6 +17,10 @@ namespace {
 DataGrid::DataGrid(float rowHeight, std::function<void()> changed)
     : rowHeight_(rowHeight), changed_(std::move(changed)) {}
 
+DataGrid::~DataGrid() {
+    *alive_ = false;
+}
+
 void DataGrid::notify() {
     if (changed_) {
         changed_();
@@ -228,9 +232,15 @@ void DataGrid::Disconnect(DataGridEvents* sink) {
 }
 
 void DataGrid::RaiseMouseUp(std::int16_t button, std::int16_t shift, float x, float y) {
+    const std::shared_ptr<bool> alive = alive_;
     const std::vector<DataGridEvents*> sinks = sinks_; // a handler may disconnect
     for (DataGridEvents* sink : sinks) {
-        sink->DataGrid_MouseUp(button, shift, x, y);
+        if (!*alive) {
+            return; // a handler destroyed the grid, and the sinks with it
+        }
+        if (std::find(sinks_.begin(), sinks_.end(), sink) != sinks_.end()) {
+            sink->DataGrid_MouseUp(button, shift, x, y);
+        }
     }
 }
 

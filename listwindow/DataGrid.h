@@ -30,6 +30,9 @@ class DataGrid {
 public:
     // changed runs whenever what the grid shows may have changed.
     explicit DataGrid(float rowHeight, std::function<void()> changed = {});
+    ~DataGrid();
+    DataGrid(const DataGrid&) = delete;
+    DataGrid& operator=(const DataGrid&) = delete;
 
     // The one column (Columns(0)).
     class Column {
@@ -138,6 +141,9 @@ private:
     Text emphasis_;
     std::vector<DataGridEvents*> sinks_;
     std::function<void()> changed_;
+    // False once the grid is gone: a sink may destroy the grid's owner while
+    // it handles the grid's event.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace fillahead

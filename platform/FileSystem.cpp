@@ -73,14 +73,15 @@ FolderSnapshot PortableFileSystem::GetFolder(TextView path) {
         if (!it->is_regular_file(entryCode)) {
             continue;
         }
-        const std::uintmax_t size = it->file_size(entryCode);
-        if (!entryCode) {
-            snapshot.Size += size;
+        std::uintmax_t size = it->file_size(entryCode);
+        if (entryCode) {
+            size = 0; // gone meanwhile, or unreadable: nothing to count
         }
+        snapshot.Size += size;
         if (it.depth() == 0) {
             const auto modified = it->last_write_time(entryCode);
             if (!entryCode) {
-                snapshot.Files.push_back({fromPath(it->path()), modified});
+                snapshot.Files.push_back({fromPath(it->path()), modified, size});
             }
         }
     }
@@ -104,6 +105,25 @@ void PortableFileSystem::RemoveFile(TextView path) {
     }
     if (!fs::remove(file, code) || code) {
         raise(code ? numberFor(code) : error::FileNotFound, path);
+    }
+}
+
+void PortableFileSystem::MoveFile(TextView source, TextView destination) {
+    std::error_code code;
+    const fs::path from = toPath(source);
+    const fs::path to = toPath(destination);
+    if (!fs::is_regular_file(from, code)) {
+        raise(error::FileNotFound, source);
+    }
+    // rename would replace the destination on POSIX; the check leaves a
+    // moment in which another program could create it, which callers that
+    // share a folder close with its FileLock.
+    if (fs::exists(to, code)) {
+        raise(error::FileAlreadyExists, destination);
+    }
+    fs::rename(from, to, code);
+    if (code) {
+        raise(numberFor(code), source);
     }
 }
 

@@ -19,6 +19,7 @@ namespace fillahead {
 struct FileEntry {
     Text Path;
     std::filesystem::file_time_type DateLastModified;
+    std::uint64_t Size = 0; // bytes
 };
 
 // A folder as GetFolder found it: its total size and its files.
@@ -43,6 +44,9 @@ public:
     virtual FolderSnapshot GetFolder(TextView path) = 0;
     // A missing file raises 53.
     virtual void RemoveFile(TextView path) = 0;
+    // Renames a file; it never replaces one: an existing destination raises
+    // 58, a missing source 53.
+    virtual void MoveFile(TextView source, TextView destination) = 0;
 };
 
 // The file system of the machine, through std::filesystem.
@@ -53,6 +57,7 @@ public:
     void CreateFolder(TextView path) override;
     FolderSnapshot GetFolder(TextView path) override;
     void RemoveFile(TextView path) override;
+    void MoveFile(TextView source, TextView destination) override;
 };
 
 } // namespace fillahead

@@ -75,7 +75,12 @@ struct Recordset::Impl {
     std::uint64_t revision = 0;
     Bookmark bookmarkBase = 0; // bookmarks of one opening are base + slot + 1
 
-    std::optional<FileTie> tie;
+    // The version of the file the content was read from or last saved to,
+    // and whether the content is still exactly that.
+    std::optional<FileTie> source;
+    bool unmodified = false;
+    // Opened without a file: based on there being none.
+    bool fromNoFile = false;
     // The content of the last closed record set while it is tied to its file:
     // opening that file again unchanged takes it back instead of parsing.
     std::unique_ptr<RecordTable> retained;
@@ -158,13 +163,15 @@ struct Recordset::Impl {
 
     // Content changed: no longer what any file holds.
     void modified() {
-        tie.reset();
+        unmodified = false;
         ++revision;
     }
 
     void install(std::unique_ptr<RecordTable> loaded, std::optional<FileTie> loadedTie) {
         table = std::move(loaded);
-        tie = std::move(loadedTie);
+        source = std::move(loadedTie);
+        unmodified = true;
+        fromNoFile = false;
         open = true;
         presentEverything();
     }
@@ -246,7 +253,8 @@ void Recordset::Open() {
                               u"Open: the record set has no fields; append one first");
     }
     impl_->open = true;
-    impl_->tie.reset();
+    impl_->source.reset();
+    impl_->fromNoFile = true;
     impl_->presentEverything();
 }
 
@@ -265,7 +273,11 @@ void Recordset::Open(const Text& path) {
         snapshot = readWholeFile(path);
     }
     auto loaded = std::make_unique<RecordTable>();
-    rowsetxml::read(snapshot->bytes, *loaded, path);
+    try {
+        rowsetxml::read(snapshot->bytes, *loaded, path);
+    } catch (const AutomationError& refused) {
+        throw DamagedFileError(refused.number(), refused.description());
+    }
     impl_->install(std::move(loaded),
                    tieTo(snapshot->stamp, std::move(snapshot->bytes), snapshot->stampMatchesBytes));
 }
@@ -275,12 +287,14 @@ void Recordset::Close() {
     impl.requireOpen();
     // Bookmarks of the next opening never repeat this one's.
     impl.bookmarkBase += impl.table->slotCount() + 1;
-    if (impl.tie) {
+    if (impl.source && impl.unmodified) {
         impl.retained = std::move(impl.table);
-        impl.retainedTie = std::move(impl.tie);
+        impl.retainedTie = std::move(impl.source);
     }
     impl.table = std::make_unique<RecordTable>();
-    impl.tie.reset();
+    impl.source.reset();
+    impl.unmodified = false;
+    impl.fromNoFile = false;
     impl.open = false;
     impl.filterText.reset();
     impl.narrowable.reset();
@@ -466,7 +480,33 @@ void Recordset::Save(const Text& path, std::int32_t persistFormat) {
     const fileio::FileStamp stamp = replaceFileAtomically(path, document);
     // Another program may have replaced the file since: the first reopen
     // compares content, whatever the stamp says.
-    impl.tie = tieTo(stamp, std::move(document), false);
+    impl.source = tieTo(stamp, std::move(document), false);
+    impl.unmodified = true;
+    impl.fromNoFile = false;
+}
+
+bool Recordset::FileUnchanged(const Text& path) const {
+    const Impl& impl = *impl_;
+    if (!impl.open) {
+        return false;
+    }
+    fileio::FileStamp current;
+    const fileio::SystemError missing = fileio::stampOf(path, current);
+    if (!impl.source) {
+        return impl.fromNoFile && missing.notFound;
+    }
+    if (missing || current != impl.source->stamp) {
+        return false;
+    }
+    if (!impl.source->bytes) {
+        return true;
+    }
+    FileSnapshot snapshot;
+    if (!ignoreErrors([&] { snapshot = readWholeFile(path); })) {
+        return false;
+    }
+    return snapshot.stampMatchesBytes && snapshot.stamp == impl.source->stamp &&
+           snapshot.bytes == *impl.source->bytes;
 }
 
 std::uint64_t Recordset::Revision() const noexcept {

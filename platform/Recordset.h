@@ -17,6 +17,7 @@
 // Not thread-safe; one thread (the host's user-interface thread) uses it.
 #pragma once
 
+#include "platform/AutomationError.h"
 #include "platform/Text.h"
 #include "platform/Variant.h"
 
@@ -47,6 +48,14 @@ inline constexpr std::int32_t kPositionUnknown = -1; // empty, or the current ro
 inline constexpr std::int32_t kPositionBof = -2;
 inline constexpr std::int32_t kPositionEof = -3;
 
+// What Open raises (3003) for a file it read whole but cannot take as a
+// record set: damaged, truncated, or not this layout. A file that cannot be
+// opened or read raises a plain AutomationError instead.
+class DamagedFileError final : public AutomationError {
+public:
+    using AutomationError::AutomationError;
+};
+
 class Recordset : public Object {
 public:
     Recordset();
@@ -71,7 +80,8 @@ public:
     // Open on a file saved in the rowset XML layout: its fields and rows,
     // updatable, the first row current. A file that is missing, unreadable or
     // damaged raises an error naming the file and the problem, and the record
-    // set stays closed with nothing loaded. 3705 when already open. Fields
+    // set stays closed with nothing loaded; a file that was read but is
+    // damaged raises DamagedFileError. 3705 when already open. Fields
     // appended while closed give way to the file's.
     void Open(const Text& path);
     // Drops rows, fields and filter. 3704 when closed.
@@ -126,6 +136,14 @@ public:
     // intact, no temporary file is left, and an error naming the file is
     // raised. Another format is 3001. 3704 when closed.
     void Save(const Text& path, std::int32_t persistFormat = kPersistXml);
+
+    // True while the file at path is still the version this record set was
+    // opened on or last saved to, whatever changed in the record set since:
+    // no program has replaced, changed or removed the file meanwhile. For a
+    // record set opened without a file: while there is no file at path.
+    // False when closed. Compares the file's stamp, and its bytes only while
+    // it is too young for the stamp to prove anything.
+    bool FileUnchanged(const Text& path) const;
 
     // --- What the list grid reads. ---
     // Changes whenever the set or order of presented rows changes (filter set

@@ -53,7 +53,9 @@ public:
     std::int64_t due() const { return due_; }
     void tick() {
         due_ += interval_;
-        tick_();
+        // From a copy: the tick may destroy this timer.
+        const TimerTick tick = tick_;
+        tick();
     }
 
 private:

@@ -201,10 +201,25 @@ SystemError stampOf(const Text& path, FileStamp& out) {
 }
 
 SystemError replace(const Text& from, const Text& to) {
-    if (!MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return lastError();
+    // Windows refuses to replace a file that is open, and another program
+    // may be reading the old one for a few milliseconds: try again for a
+    // while. A read-only file is refused at once.
+    constexpr DWORD kPatienceMilliseconds = 2000;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return {};
+        }
+        const DWORD code = GetLastError();
+        const DWORD attributes = GetFileAttributesW(wide(to));
+        const bool inUse = (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) &&
+                           attributes != INVALID_FILE_ATTRIBUTES &&
+                           (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+        if (!inUse || GetTickCount() - start >= kPatienceMilliseconds) {
+            return errorFrom(code);
+        }
+        Sleep(1);
     }
-    return {};
 }
 
 SystemError remove(const Text& path) {

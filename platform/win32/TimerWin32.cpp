@@ -28,6 +28,7 @@ TimerWin32::TimerWin32(TimerTick tick) : tick_(std::move(tick)) {
 }
 
 TimerWin32::~TimerWin32() {
+    *alive_ = false;
     KillTimer(window_.get(), kTimerId);
     SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
 }
@@ -58,12 +59,22 @@ LRESULT CALLBACK TimerWin32::WindowProc(HWND window, UINT message, WPARAM wParam
             return DefWindowProcW(window, message, wParam, lParam);
         }
         if (!timer->ticking_ && timer->enabled_ && timer->tick_) {
+            // The tick may change this timer or destroy it (its owner going
+            // away): the handler runs from a copy, and the timer is touched
+            // afterwards only while it still exists.
+            const std::shared_ptr<bool> alive = timer->alive_;
+            const TimerTick tick = timer->tick_;
             timer->ticking_ = true;
             struct Reset {
+                const std::shared_ptr<bool>& alive;
                 bool& flag;
-                ~Reset() { flag = false; }
-            } reset{timer->ticking_};
-            timer->tick_(); // may destroy nothing but may change this timer
+                ~Reset() {
+                    if (*alive) {
+                        flag = false;
+                    }
+                }
+            } reset{alive, timer->ticking_};
+            tick();
         }
         return 0;
     });

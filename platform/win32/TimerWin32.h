@@ -1,12 +1,14 @@
 // TimerWin32: a Timer over SetTimer, ticking through a message-only window of
 // its own, so that its ticks arrive through the host's message loop on the
-// thread that created it.
+// thread that created it. A tick may destroy the timer.
 #pragma once
 
 #include <windows.h>
 
 #include "platform/Timer.h"
 #include "platform/win32/Handles.h"
+
+#include <memory>
 
 namespace fillahead::win32 {
 
@@ -31,6 +33,8 @@ private:
     std::int32_t interval_ = 0;
     bool enabled_ = false;
     bool ticking_ = false; // a tick that yields to the message loop is not re-entered
+    // False once the timer is gone: its owner may destroy it from a tick.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     UniqueWindow window_;
 };
 

@@ -1,9 +1,13 @@
 // Storing values when the list closes, the buffer files and the size limits.
+#include "platform/AtomicFile.h"
 #include "tests/engine/EngineHarness.h"
+#include "tests/support/Errors.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 
 namespace fillahead::testing {
 namespace {
@@ -24,6 +28,36 @@ void setModified(const Text& file, int secondsAgo) {
     std::filesystem::last_write_time(toPath(file), std::filesystem::file_time_type::clock::now() -
                                                        std::chrono::seconds(secondsAgo));
 }
+
+void writeFile(const Text& file, const std::string& bytes) {
+    std::ofstream(toPath(file), std::ios::binary) << bytes;
+}
+
+std::string contentOf(const Text& file) {
+    std::ifstream in(toPath(file), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A second engine, as another program of the same user would run it, on the
+// same global folder.
+struct OtherProgram {
+    explicit OtherProgram(const EngineHarness& first) {
+        h.fresh();
+        h.engine->LetGlobalBufferLocation(first.root.text("global"));
+    }
+    EngineHarness h;
+};
+
+// Makes one step of the next saves fail while it lives.
+class FailingSaves {
+public:
+    explicit FailingSaves(ReplaceStep failing) {
+        setReplaceFailureHookForTesting([failing](ReplaceStep step) { return step == failing; });
+    }
+    ~FailingSaves() { setReplaceFailureHookForTesting(nullptr); }
+    FailingSaves(const FailingSaves&) = delete;
+    FailingSaves& operator=(const FailingSaves&) = delete;
+};
 
 TEST(BufferStore, TheFirstCommitCreatesTheControlsFileWithTheFiveEvents) {
     EngineHarness h;
@@ -291,6 +325,209 @@ TEST(BufferStore, ClosingTheListWithoutInitialisationInitialisesFirst) {
     h.engine->CloseList();
     EXPECT_EQ(h.engine->MaxDisplayRows(), 8);
     EXPECT_NE(h.engine->listWindow(), nullptr);
+}
+
+TEST(BufferStore, AFailedSaveLeavesNothingThatCountsAsStored) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    enter(h, "Text1", "kept");
+    engine.OnControlChange(u"Text1", u"");
+    h.type("retried");
+    {
+        const FailingSaves failing(ReplaceStep::Rename);
+        EXPECT_EQ(errorOf([&] { engine.CloseList(); }), error::WritingFile);
+    }
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept");
+    h.sink.take();
+    engine.CloseList(); // the user leaves the field once more
+    EXPECT_EQ(h.sink.take(), kCommitEvents);
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept,retried");
+}
+
+TEST(BufferStore, AnotherProgramsValuesSurviveAnOlderCopy) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    OtherProgram other(h);
+    enter(h, "Name", "first");
+
+    // This program loads the file while its user types; the other one stores
+    // two values meanwhile, one of them what this user is typing.
+    engine.OnControlChange(u"Name", u"");
+    h.type("mine");
+    enter(other.h, "Name", "theirs");
+    enter(other.h, "Name", "MINE");
+    h.sink.take();
+    engine.CloseList();
+    EXPECT_EQ(h.sink.take(), ""); // stored already: nothing to add
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), "first,theirs,MINE");
+
+    // A value the other program stores while this one's events run.
+    engine.OnControlChange(u"Name", u"");
+    h.type("late");
+    h.sink.actions["BeforeSaveRecordset"] = [&] { enter(other.h, "Name", "during"); };
+    engine.CloseList();
+    h.sink.actions.clear();
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), "first,theirs,MINE,during,late");
+
+    // Without another program, the events may still change what is saved.
+    engine.OnControlChange(u"Name", u"");
+    h.type("last");
+    h.sink.actions["BeforeSaveRecordset"] = [&] {
+        engine.Recordset()->MoveFirst();
+        engine.Recordset()->Delete(kAffectCurrent);
+    };
+    engine.CloseList();
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), "theirs,MINE,during,late,last");
+}
+
+TEST(BufferStore, NamesThatWouldLeaveTheFolderOrCannotBeWrittenAreMapped) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    engine.LetControlGroupName(u"../..\\elsewhere");
+    engine.OnControlChange(u"a:b*c?d\"e<f>g|h\x01i\x7fj", u"");
+    EXPECT_EQ(engine.bufferPath(), h.globalFile(".._.._elsewhere-a_b_c_d_e_f_g_h_i_j.xml"));
+    h.type("kept");
+    engine.CloseList();
+    EXPECT_EQ(EngineHarness::valuesOf(engine.bufferPath()), "kept");
+    EXPECT_EQ(h.root.names(), (std::vector<std::string>{"common", "config", "global", "private"}));
+
+    // Identifiers, and anything else Windows takes, give the names they gave.
+    engine.LetControlGroupName(u"frmCustomer_2");
+    engine.OnControlChange(u"txtName", u"");
+    EXPECT_EQ(engine.bufferPath(), h.globalFile("frmCustomer_2-txtName.xml"));
+    engine.LetControlGroupName(u"Größe 100% #1");
+    engine.OnControlChange(u"Straße.v2 (alt) [x] {y} 'z' & ~", u"");
+    EXPECT_EQ(engine.bufferPath(),
+              h.globalFile("Größe 100% #1-Straße.v2 (alt) [x] {y} 'z' & ~.xml"));
+}
+
+TEST(BufferStore, TrimmingFollowsTheWrittenFileNotSettingsChangedSince) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    EngineHarness::writeBuffer(h.privateFile("-Private.xml"), {"p1", "p2"});
+    engine.LetPrivateBufferSize(0);  // the private folder is over its limit...
+    engine.LetGlobalBufferSize(100); // ...the global one is not
+    engine.OnControlChange(u"Text1", u"");
+    engine.LetBufferUsage(buePrivate); // counts from the next control change
+    h.type("value");
+    engine.CloseList();
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "value");
+    EXPECT_EQ(EngineHarness::valuesOf(h.privateFile("-Private.xml")), "p1,p2");
+
+    // The global folder moved after the control change, to a folder that
+    // cannot be made: the folder written to is trimmed, with its limit.
+    engine.LetBufferUsage(bueGlobal);
+    engine.OnControlChange(u"Text1", u"");
+    engine.LetGlobalBufferSize(0);
+    engine.LetGlobalBufferLocation(h.root.text("gone") + EngineHarness::sep() + u"deeper");
+    h.type("second");
+    EXPECT_EQ(errorOf([&] { engine.CloseList(); }), 0);
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "second");
+}
+
+TEST(BufferStore, OnlyBufferFilesAreTrimmedOrCounted) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    // Another program's save in progress, a damaged file kept aside and a
+    // file of the user's, all older than any buffer, two of them large.
+    const Text temporary = h.globalFile("-Name.xml.1f2e-0.fillahead-tmp");
+    const Text aside = h.globalFile("-Old.xml.damaged");
+    const Text notes = h.globalFile("notes.txt");
+    writeFile(temporary, "<xml xmlns:rs='urn:schemas-microsoft-com:rowset'><rs:da");
+    writeFile(aside, std::string(2 * 1024 * 1024, 'x'));
+    writeFile(notes, std::string(1024 * 1024, 'n'));
+    setModified(temporary, 30); // young enough to be a save in progress
+    setModified(aside, 3600);
+    setModified(notes, 3600);
+    engine.LetGlobalBufferSize(1);
+    enter(h, "Name", "value");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), "value");
+
+    EngineHarness::writeBuffer(h.globalFile("-Old.xml"), {"o1", "o2"});
+    setModified(h.globalFile("-Old.xml"), 300);
+    engine.LetGlobalBufferSize(0);
+    const int yieldsBefore = h.desktop->doEventsCount;
+    enter(h, "Name", "second");
+    EXPECT_EQ(h.desktop->doEventsCount - yieldsBefore, 2); // the two buffers only
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Old.xml")), "o2");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), "value,second");
+    EXPECT_EQ(contentOf(temporary), "<xml xmlns:rs='urn:schemas-microsoft-com:rowset'><rs:da");
+    EXPECT_EQ(contentOf(aside).size(), 2u * 1024 * 1024);
+    EXPECT_EQ(contentOf(notes).size(), 1024u * 1024);
+}
+
+TEST(BufferStore, ABufferFolderDeletedMeanwhileIsMadeAgain) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    enter(h, "Name", "one");
+    std::filesystem::remove_all(h.root.path() / "global");
+    EXPECT_EQ(errorOf([&] { enter(h, "Name", "two"); }), 0);
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), "two");
+
+    // Its whole path, however many levels are missing.
+    const Text nested =
+        h.root.text("a") + EngineHarness::sep() + u"b" + EngineHarness::sep() + u"c";
+    engine.LetPrivateBufferLocation(nested); // one level at most: not made here
+    engine.LetBufferUsage(buePrivate);
+    EXPECT_EQ(errorOf([&] { enter(h, "Name", "three"); }), 0);
+    EXPECT_EQ(EngineHarness::valuesOf(nested + EngineHarness::sep() + u"-Name.xml"), "three");
+}
+
+TEST(BufferStore, ADamagedBufferIsKeptAsideOnceAndStoringGoesOnAtOnce) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    const Text file = h.globalFile("-Name.xml");
+    const std::string damaged = "<xml><rs:data><z:row SavedStringField='trunc";
+    writeFile(file, damaged);
+    engine.OnControlChange(u"Name", u"");
+    h.type("first");
+    EXPECT_FALSE(engine.Visible());
+    h.sink.take();
+    try {
+        engine.CloseList();
+        FAIL() << "the damaged file went unreported";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.number(), error::ReadingFile);
+        EXPECT_NE(toUtf8(e.description()).find("-Name.xml.damaged"), std::string::npos)
+            << toUtf8(e.description());
+    }
+    EXPECT_EQ(h.sink.take(), kCommitEvents);
+    EXPECT_EQ(EngineHarness::valuesOf(file), "first");
+    EXPECT_EQ(contentOf(file + u".damaged"), damaged);
+
+    h.type("");
+    EXPECT_EQ(errorOf([&] { enter(h, "Name", "second"); }), 0); // reported once
+    EXPECT_EQ(EngineHarness::valuesOf(file), "first,second");
+
+    // Damaged again: the file kept first stays as it is.
+    writeFile(file, "not xml at all");
+    EXPECT_EQ(errorOf([&] { enter(h, "Name", "third"); }), error::ReadingFile);
+    EXPECT_EQ(EngineHarness::valuesOf(file), "third");
+    EXPECT_EQ(contentOf(file + u".damaged"), damaged);
+    EXPECT_EQ(contentOf(file + u".damaged-2"), "not xml at all");
+}
+
+TEST(BufferStore, AHandlerMayStoreAnotherValueFromTheTrimmingYield) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    EngineHarness::writeBuffer(h.globalFile("-Single.xml"), {"only"});
+    setModified(h.globalFile("-Single.xml"), 300);
+    engine.LetGlobalBufferSize(0);
+    // A host's message handler stores another field's value while the
+    // trimming yields: that commit trims the oldest file first.
+    bool reentered = false;
+    h.desktop->onDoEvents = [&] {
+        if (!reentered) {
+            reentered = true;
+            engine.OnControlChange(u"Other", u"nested");
+            engine.CloseList();
+        }
+    };
+    EXPECT_EQ(errorOf([&] { enter(h, "Name", "outer"); }), 0);
+    EXPECT_TRUE(reentered);
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Single.xml")), "missing");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Other.xml")), "nested");
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), "outer");
 }
 
 } // namespace

@@ -84,10 +84,14 @@ public:
         services.settings = std::make_shared<FileSettingsStore>(root.path() / "config");
         services.systemFolders = std::make_shared<FixedSystemFolders>(root.text("common"));
         services.desktop = desktop;
-        engine = std::make_shared<Fillahead>(services);
+        engine = Fillahead::Create(services);
         engine->Advise(&sink);
     }
-    ~EngineHarness() { engine->Unadvise(&sink); }
+    ~EngineHarness() {
+        if (engine) {
+            engine->Unadvise(&sink);
+        }
+    }
 
     // A new engine, initialised, with both buffer folders inside the
     // temporary folder.

@@ -94,7 +94,7 @@ TEST(EngineObject, SettingsRoundTripThroughAPropertyBagInTableOrder) {
     // A second engine of the same user: the bag plus the shared settings.
     EngineHarness other;
     other.services.settings = h.services.settings;
-    other.engine = std::make_shared<Fillahead>(other.services);
+    other.engine = Fillahead::Create(other.services);
     other.engine->ReadProperties(bag);
     EXPECT_EQ(other.engine->PrivateBufferLocation(), engine.PrivateBufferLocation());
     EXPECT_EQ(other.engine->GlobalBufferLocation(), engine.GlobalBufferLocation());
@@ -118,7 +118,7 @@ TEST(EngineObject, AStoredValueThatIsNotANumberFailsReadingButNotInitialising) {
 
     EngineHarness other;
     other.services.settings = h.services.settings;
-    other.engine = std::make_shared<Fillahead>(other.services);
+    other.engine = Fillahead::Create(other.services);
     MemoryPropertyBag bag;
     try {
         other.engine->ReadProperties(bag);
@@ -180,8 +180,8 @@ TEST(EngineObject, FolderSettersNormaliseCreateOneLevelAndStoreTheGlobalOne) {
 TEST(EngineObject, DefaultLocationWithoutACommonFilesFolderIsRelative) {
     EngineHarness h;
     h.services.systemFolders = std::make_shared<FixedSystemFolders>(u"0");
-    Fillahead engine(h.services);
-    EXPECT_EQ(engine.DefaultBufferLocation(), u"0" + EngineHarness::sep() + u"Fillahead");
+    const auto engine = Fillahead::Create(h.services);
+    EXPECT_EQ(engine->DefaultBufferLocation(), u"0" + EngineHarness::sep() + u"Fillahead");
 }
 
 TEST(EngineObject, AboutShowsTheBoxTopmostWithoutTakingTheFocus) {
@@ -226,7 +226,7 @@ TEST(EngineObject, DestructionUnloadsTheListWindowAndRaisesNothing) {
     h.engine.reset();
     EXPECT_EQ(h.desktop->Find(list), nullptr);
     EXPECT_EQ(h.sink.take(), "");
-    h.engine = std::make_shared<Fillahead>(h.services); // for the harness's own teardown
+    h.engine = Fillahead::Create(h.services); // for the harness's own teardown
 }
 
 } // namespace

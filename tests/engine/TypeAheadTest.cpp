@@ -126,7 +126,7 @@ TEST_F(TypeAhead, QuotesAndWildcardsAreTypedText) {
         {"type %", "[100% cotton] h2 text=%"},
         {"type *", "[a*b] h2 text=*"},
     });
-    EXPECT_EQ(engine.Recordset()->Filter().toText(), u"SavedStringField Like '***'");
+    EXPECT_EQ(engine.Recordset()->Filter().toText(), u"[SavedStringField] Like '***'");
 }
 
 TEST_F(TypeAhead, ManyMatchesShowMaxDisplayRowsWithAScrollBar) {
@@ -241,21 +241,42 @@ TEST_F(TypeAhead, TheHostsWriteBackOfACompletionIsRecordedNotMatched) {
     EXPECT_TRUE(engine.matchingEnabled());
 }
 
-TEST_F(TypeAhead, AControlWithoutABufferOffersThePreviousControlsValues) {
-    serve({"shared"});
+TEST_F(TypeAhead, AControlWithoutABufferOffersNothingOfAnotherControl) {
+    serve({"Ada", "Alan"});
     run({
-        {"type sh", "[shared] h2 text=sh | BeforeOpenRecordset BeforeChangeRecordset "
-                    "BeforeListShow"},
-        {"focus Text2", "hidden text= | BeforeAddRecord BeforeSaveRecord AfterSaveRecord "
-                        "BeforeSaveRecordset"},
-        {"type ar", "[shared] h2 text=ar | BeforeListShow"},
+        {"type a", "[Ada,Alan] h3 text=a | BeforeOpenRecordset BeforeChangeRecordset "
+                   "BeforeListShow"},
+        {"focus City", "hidden text= | BeforeAddRecord BeforeSaveRecord AfterSaveRecord "
+                       "BeforeSaveRecordset"},
+        {"type a", "hidden text=a"}, // no names offered for a city
+        {"type Leeds", "hidden text=Leeds"},
+        {"focus Text1", "hidden text= | BeforeOpenRecordset BeforeAddRecord BeforeSaveRecord "
+                        "AfterSaveRecord BeforeSaveRecordset"},
+        {"focus City", "hidden text="},
+        {"type e", "[Leeds] h2 text=e | BeforeOpenRecordset BeforeChangeRecordset "
+                   "BeforeListShow"},
+        {"type ", "[Leeds] h2 text="},
+    });
+
+    // A host's record set serves any control without a buffer file.
+    auto people = std::make_shared<Recordset>();
+    people->AppendField({u"SavedStringField", 8, 255, -1});
+    people->Open();
+    people->AddNew(u"SavedStringField", u"Anna");
+    people->AddNew(u"SavedStringField", u"Hannah");
+    engine.SetRecordset(people);
+    run({
+        {"focus Phone", "hidden text= | BeforeChangeRecordset"},
+        {"type an", "[Anna,Hannah] h3 text=an | BeforeListShow"},
     });
 }
 
 TEST_F(TypeAhead, ABufferOnlyEverStoredIsStillListed) {
+    h.sink.cancel["BeforeSaveRecordset"] = true; // the buffer stays in memory only
     engine.OnControlChange(u"Text1", u"abc");
     engine.CloseList(); // creates Text1's buffer without any matching
-    engine.OnControlChange(u"Text2", u"");
+    h.type("");
+    engine.OnControlChange(u"Text1", u"");
     h.sink.take();
     run({
         {"type ab", "[abc] h2 text=ab | BeforeListShow"},
@@ -330,7 +351,7 @@ TEST_F(TypeAhead, TheRoadOfOneEntry) {
         {"type ab", "[abc] h2 text=ab | BeforeOpenRecordset BeforeChangeRecordset "
                     "BeforeListShow"},
     });
-    EXPECT_EQ(engine.Recordset()->Filter().toText(), u"SavedStringField Like '*ab*'");
+    EXPECT_EQ(engine.Recordset()->Filter().toText(), u"[SavedStringField] Like '*ab*'");
     EXPECT_EQ(engine.listWindow()->Height(), engine.listWindow()->DataGrid().RowHeight() * 2);
     run({
         {"key Down", "[*abc] h2 text=ab key=0"},
@@ -428,6 +449,51 @@ TEST_F(TypeAhead, RecordSetBindingFollowsTheFieldNames) {
     } catch (const AutomationError& e) {
         EXPECT_EQ(e.number(), error::ItemNotFound);
     }
+}
+
+TEST_F(TypeAhead, AFieldNameWithSpacesIsFilteredAndStored) {
+    auto customers = std::make_shared<Recordset>();
+    customers->AppendField({u"Customer Name", 8, 255, -1});
+    customers->Open();
+    customers->AddNew(u"Customer Name", u"Anna");
+    customers->AddNew(u"Customer Name", u"Hannah");
+    engine.LetListField(u"Customer Name");
+    engine.SetRecordset(customers);
+    engine.LetWidth(200);
+    engine.OnControlChange(u"Customer", u"");
+    h.sink.take();
+    run({
+        {"type nn", "[Anna,Hannah] h3 text=nn | BeforeListShow"},
+        {"key Down", "[*Anna,Hannah] h3 text=nn key=0"},
+        {"key Return", "hidden text=Anna key=0 | TextChange(Anna)"},
+    });
+    EXPECT_EQ(customers->Filter().toText(), u"[Customer Name] Like '*nn*'");
+
+    // The same field name in a buffer of the engine's own: stored once each.
+    engine.SetRecordset(std::make_shared<Recordset>());
+    for (const char* value : {"Zoe", "Yann", "zoe"}) {
+        engine.OnControlChange(u"Name", EngineHarness::u(value));
+        EXPECT_NO_THROW(engine.CloseList()) << value;
+    }
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Name.xml")), "Zoe,Yann");
+}
+
+TEST_F(TypeAhead, ASingleNullRowOffersNothing) {
+    auto rs = std::make_shared<Recordset>();
+    rs->AppendField({u"Name", 8, 255, -1});
+    rs->AppendField({u"Id", 8, 255, -1});
+    rs->Open();
+    rs->AddNew(u"Id", u"9"); // no name: Null
+    engine.LetListField(u"Name");
+    engine.SetRecordset(rs);
+    engine.OnControlChange(u"Customer", u"");
+    h.sink.take();
+    run({
+        {"type n", "hidden text=n | BeforeListShow"},
+        {"type ", "hidden text= | BeforeListShow"}, // one blank row would offer nothing
+    });
+    rs->AddNew(u"Name", u"Nina");
+    run({{"type ", "[<null>,Nina] h3 text= | BeforeListShow"}});
 }
 
 } // namespace

@@ -248,5 +248,60 @@ TEST(Recordset, ReopeningReadsAFileChangedBehindItsBack) {
     EXPECT_EQ(render(records), "alpha\nBRAVO\n");
 }
 
+// Storing a value asks whether the file is still what the record set was
+// loaded from, whatever it changed in memory since.
+TEST(Recordset, TellsWhetherItsFileChangedSinceItWasReadOrWritten) {
+    TemporaryFolder folder;
+    const Text path = folder.path("buffer.xml");
+    Recordset records;
+    records.AppendField({u"SavedStringField", 8, 255, -1});
+    records.Open();
+    EXPECT_TRUE(records.FileUnchanged(path)); // opened without a file: there is none
+    records.AddNew(u"SavedStringField", u"alpha");
+    records.Save(path);
+    EXPECT_TRUE(records.FileUnchanged(path));
+    records.AddNew(u"SavedStringField", u"bravo"); // changes in memory do not count
+    EXPECT_TRUE(records.FileUnchanged(path));
+    EXPECT_FALSE(records.FileUnchanged(folder.path("other.xml")));
+
+    // Rewritten by another program at once: same size, likely the same time.
+    std::string bytes = readBytes(path);
+    bytes.replace(bytes.find("alpha"), 5, "ALPHA");
+    writeBytes(path, bytes);
+    EXPECT_FALSE(records.FileUnchanged(path));
+
+    records.Close();
+    EXPECT_FALSE(records.FileUnchanged(path));
+    records.Open(path);
+    EXPECT_TRUE(records.FileUnchanged(path));
+    std::filesystem::remove(toPath(path));
+    EXPECT_FALSE(records.FileUnchanged(path));
+
+    // Created by another program after an opening without a file.
+    Recordset fresh;
+    fresh.AppendField({u"SavedStringField", 8, 255, -1});
+    fresh.Open();
+    writeBytes(path, bytes);
+    EXPECT_FALSE(fresh.FileUnchanged(path));
+}
+
+TEST(Recordset, ADamagedFileIsToldApartFromOneThatCannotBeRead) {
+    TemporaryFolder folder;
+    const Text damaged = folder.path("damaged.xml");
+    writeBytes(damaged, "<xml><rs:data><z:row");
+    Recordset records;
+    EXPECT_THROW(records.Open(damaged), DamagedFileError);
+    EXPECT_EQ(errorOf([&] { records.Open(damaged); }), error::ReadingFile);
+    EXPECT_EQ(records.State(), kStateClosed);
+    try {
+        records.Open(folder.path("missing.xml"));
+        FAIL() << "a missing file opened";
+    } catch (const DamagedFileError&) {
+        FAIL() << "a missing file was taken for a damaged one";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.number(), error::OpeningFile);
+    }
+}
+
 } // namespace
 } // namespace fillahead

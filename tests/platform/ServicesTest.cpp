@@ -52,6 +52,20 @@ TEST(FileSystem, FoldersAndFilesAsTheBufferStoreUsesThem) {
     EXPECT_LT(std::chrono::abs(drift), std::chrono::seconds(2));
     EXPECT_LT(snapshot.Files[1].DateLastModified, snapshot.Files[0].DateLastModified);
 
+    EXPECT_EQ(snapshot.Files[0].Size, 20u);
+    EXPECT_EQ(snapshot.Files[1].Size, 100u);
+
+    // Moving never replaces a file.
+    const Text kept = snapshot.Files[1].Path + u".kept";
+    fs.MoveFile(snapshot.Files[1].Path, kept);
+    EXPECT_FALSE(fs.FileExists(snapshot.Files[1].Path));
+    EXPECT_EQ(std::filesystem::file_size(toPath(kept)), 100u);
+    EXPECT_EQ(errorOf([&] { fs.MoveFile(snapshot.Files[0].Path, kept); }),
+              error::FileAlreadyExists);
+    EXPECT_EQ(std::filesystem::file_size(toPath(kept)), 100u);
+    EXPECT_EQ(errorOf([&] { fs.MoveFile(snapshot.Files[1].Path, kept + u"2"); }),
+              error::FileNotFound);
+
     EXPECT_TRUE(fs.FileExists(snapshot.Files[0].Path));
     EXPECT_FALSE(fs.FileExists(folder));
     fs.RemoveFile(snapshot.Files[0].Path);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace fillahead {
@@ -42,6 +43,28 @@ TEST(SimulatedTimer, ATickMayStopItsOwnTimer) {
     timer->SetEnabled(true);
     desktop.AdvanceTime(10000);
     EXPECT_EQ(ticks, 3);
+}
+
+// Globals, since what a tick captures is what the next test watches.
+std::unique_ptr<Timer> selfDestroying;
+std::weak_ptr<int> capturedByTheTick;
+bool captureLivedThroughTheTick = false;
+
+TEST(SimulatedTimer, ATickMayDestroyItsOwnTimer) {
+    SimulatedDesktop desktop;
+    auto capture = std::make_shared<int>(0);
+    capturedByTheTick = capture;
+    selfDestroying = desktop.CreateTimer([capture] {
+        selfDestroying.reset(); // the owner goes away
+        captureLivedThroughTheTick = !capturedByTheTick.expired();
+    });
+    capture.reset();
+    selfDestroying->SetInterval(100);
+    selfDestroying->SetEnabled(true);
+    desktop.AdvanceTime(1000);
+    EXPECT_EQ(selfDestroying, nullptr);
+    EXPECT_TRUE(captureLivedThroughTheTick); // the handler's state outlived its own call
+    EXPECT_TRUE(capturedByTheTick.expired());
 }
 
 } // namespace

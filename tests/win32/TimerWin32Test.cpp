@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace fillahead::win32 {
 namespace {
 
@@ -62,6 +64,27 @@ TEST(TimerWin32, ATickThatYieldsIsNotReentered) {
     timer.SetEnabled(false);
     EXPECT_GE(ticks, 2);
     EXPECT_EQ(deepest, 1);
+}
+
+// Globals, since what a tick captures is what the next test watches.
+std::unique_ptr<TimerWin32> selfDestroying;
+std::weak_ptr<int> capturedByTheTick;
+bool captureLivedThroughTheTick = false;
+
+TEST(TimerWin32, ATickMayDestroyItsOwnTimer) {
+    auto capture = std::make_shared<int>(0);
+    capturedByTheTick = capture;
+    selfDestroying = std::make_unique<TimerWin32>([capture] {
+        selfDestroying.reset(); // the owner goes away
+        captureLivedThroughTheTick = !capturedByTheTick.expired();
+    });
+    capture.reset();
+    selfDestroying->SetInterval(10);
+    selfDestroying->SetEnabled(true);
+    pumpFor(200);
+    EXPECT_EQ(selfDestroying, nullptr);
+    EXPECT_TRUE(captureLivedThroughTheTick); // the handler's state outlived its own call
+    EXPECT_TRUE(capturedByTheTick.expired());
 }
 
 } // namespace
