@@ -309,6 +309,59 @@ TEST(RowsetXml, DamagedFilesAreRefusedWhole) {
                   "inside an unterminated comment");
 }
 
+// The namespace rules: one declaration of a prefix per tag, and never two
+// attributes that differ only in the prefix bound to one namespace (a file
+// that broke them would load, and its own save would not).
+TEST(RowsetXml, FilesBreakingTheNamespaceRulesAreRefused) {
+    const std::string schemaHead = "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
+                                   "xmlns:rs='urn:schemas-microsoft-com:rowset' "
+                                   "xmlns:r2='urn:schemas-microsoft-com:rowset' "
+                                   "xmlns:z='#RowsetSchema' xmlns:a='urn:x' xmlns:b='urn:&#x78;'>"
+                                   "<s:Schema id='RowsetSchema'><s:ElementType name='row'>";
+    const std::string tail = "</s:ElementType></s:Schema><rs:data/></xml>";
+    expectRefused("<xml xmlns:s='urn:a' xmlns:s='urn:a'/>",
+                  "line 1: the namespace prefix 's' is declared twice in the tag 'xml'");
+    expectRefused("<xml><z xmlns='urn:a' xmlns='urn:b'/></xml>",
+                  "the default namespace is declared twice in the tag 'z'");
+    expectRefused(schemaHead + "<s:AttributeType name='F' rs:nullable='true' r2:nullable='true'/>" +
+                      tail,
+                  "the attribute 'r2:nullable' in the tag 's:AttributeType' repeats another one");
+    // Namespaces of no meaning to the layout, told apart by their URIs.
+    expectRefused(schemaHead + "<s:AttributeType name='F' a:x='1' b:x='2'/>" + tail,
+                  "the attribute 'b:x'");
+
+    TemporaryFolder folder;
+    const Text path = folder.path("lawful.xml");
+    // The same prefix declared again on an inner element, one local name in
+    // two namespaces: both lawful.
+    writeBytes(path, "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' xmlns:rs='urn:r'>"
+                     "<s:Schema id='RowsetSchema' xmlns:rs='urn:schemas-microsoft-com:rowset'>"
+                     "<s:ElementType name='row'><s:AttributeType name='F' rs:nullable='true' "
+                     "s:nullable='true' xmlns:c='urn:c' c:nullable='x'/></s:ElementType>"
+                     "</s:Schema><rs:data xmlns:rs='urn:schemas-microsoft-com:rowset' "
+                     "xmlns:z='#RowsetSchema'><z:row F='v'/></rs:data></xml>");
+    Recordset records;
+    records.Open(path);
+    EXPECT_EQ(render(records), "v\n");
+}
+
+// Character references with any number of leading zeros, as XML allows.
+TEST(RowsetXml, CharacterReferencesMayHaveLeadingZeros) {
+    TemporaryFolder folder;
+    const Text path = folder.path("zeros.xml");
+    writeBytes(path, kHead + "<z:row F='&#x00000000000000041;&#0000000000000000066;&#x0;"
+                             "&#x000000000000000000000000000000001F600;'/></rs:data></xml>");
+    Recordset records;
+    records.Open(path);
+    EXPECT_EQ(records.ValueAt(records.BookmarkAt(0), 0).toText(),
+              Text(u"AB") + char16_t(0) + u"\U0001F600");
+    // Zeros do not hide a number beyond the last code point.
+    expectRefused(kHead + "<z:row F='&#x000000000000110000;'/></rs:data></xml>",
+                  "the character reference '&#x000000000000110000;' is not a valid character");
+    expectRefused(kHead + "<z:row F='&#x0000000000000000000000000000000000041'/></rs:data></xml>",
+                  "'&' that does not start a reference");
+}
+
 TEST(RowsetXml, EveryTruncationOfAFileIsRefused) {
     const std::string whole = readBytes(fixture("original-layout.xml"));
     const std::size_t end = whole.rfind("</xml>") + 6; // the CR LF after it is optional
