@@ -77,8 +77,14 @@ private:
 };
 
 SystemError stampOf(const Text& path, FileStamp& out);
-// Renames from over to, replacing to in one step.
+// Renames from over to, replacing to in one step. A read-only to is
+// refused (access denied), as Windows refuses it: on POSIX, a file whose
+// owner may not write it.
 SystemError replace(const Text& from, const Text& to);
+// Forces the entries of a folder (a rename into it) to stable storage, so
+// that a replacement survives a power cut; folder "" is the current one.
+// Windows writes a replacing rename through already.
+SystemError flushFolder(const Text& folder);
 SystemError remove(const Text& path);
 std::uint32_t processId();
 

@@ -201,9 +201,22 @@ SystemError stampOf(const Text& path, FileStamp& out) {
 }
 
 SystemError replace(const Text& from, const Text& to) {
+    // Windows refuses to replace a read-only file (access denied); asked
+    // first, so that every implementation of the call agrees (Wine's
+    // replaces it).
+    const DWORD attributes = GetFileAttributesW(wide(to));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return errorFrom(ERROR_ACCESS_DENIED);
+    }
     if (!MoveFileExW(wide(from), wide(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return lastError();
     }
+    return {};
+}
+
+SystemError flushFolder(const Text& /*folder*/) {
+    // MOVEFILE_WRITE_THROUGH in replace() returns once the rename is on disk.
     return {};
 }
 
