@@ -20,7 +20,8 @@
 namespace fillahead {
 
 struct FileSnapshot {
-    std::string bytes;
+    // Not zeroed before the file is read into it: files are large.
+    UninitialisedVector<char> bytes;
     fileio::FileStamp stamp;
     // False when the file changed while it was read: the stamp then proves
     // nothing about the bytes.

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/Text.h"
+#include "platform/UninitialisedVector.h"
 
 #include <cstdint>
 #include <string>
@@ -63,7 +64,7 @@ public:
 
     SystemError stamp(FileStamp& out) const;
     // Appends everything from the current position to the end.
-    SystemError readToEnd(std::string& out, std::size_t sizeHint);
+    SystemError readToEnd(UninitialisedVector<char>& out, std::size_t sizeHint);
     SystemError writeAll(std::string_view bytes);
     // Forces the written data to stable storage.
     SystemError flush();

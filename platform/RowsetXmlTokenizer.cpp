@@ -290,10 +290,9 @@ void Tokenizer::checkPending() const {
     }
 }
 
-bool Tokenizer::nextRepeated() {
+void Tokenizer::resumeAt(const char* at) {
     checkPending();
-    skipSpaces();
-    return p_ != end_ && *p_ == '<' && open_.size() < kMaxDepth && repeatLastShape();
+    p_ = at;
 }
 
 Tokenizer::Event Tokenizer::next() {
@@ -638,6 +637,7 @@ bool Tokenizer::repeatLastShape() {
     tag_.local = shapeTag_.local;
     tag_.space = shapeTag_.space;
     tag_.selfClosing = true;
+    tag_.declares = false;
     tag_.at = p_;
     p_ = p + 2;
     return true;
@@ -801,9 +801,10 @@ void Tokenizer::readStartTag() {
         rejectSameExpandedNames();
     }
     rootSeen_ = true;
+    tag_.declares = bindingsVersion_ != bindingsBefore;
     if (tag_.selfClosing) {
         // A tag that declares namespaces was resolved with its own bindings.
-        const bool declares = bindingsVersion_ != bindingsBefore;
+        const bool declares = tag_.declares;
         dropBindingsDeeperThan(open_.size());
         shapeTag_ = tag_;
         shape_ = attributes_;

@@ -61,6 +61,7 @@ struct Tag {
     std::string_view local;
     Space space = Space::None;
     bool selfClosing = false;
+    bool declares = false; // declares a namespace prefix or the default namespace
     const char* at = nullptr;
 };
 
@@ -75,10 +76,11 @@ public:
     // element (a self-closing one has no End); after End, tag() names the
     // element closed; Text is text other than white space, at tag().at.
     Event next();
-    // Start of the next element when it is a self-closing tag with the names
-    // of the last one (rows repeat one shape), read on the quick path; false
-    // otherwise, having passed over nothing but white space.
-    bool nextRepeated();
+    // Goes on from at, a place after the last event where a caller read
+    // what lay in between itself: complete self-closing elements declaring
+    // nothing, and white space, among the content of the open element.
+    void resumeAt(const char* at);
+    const char* end() const noexcept { return end_; }
 
     const Tag& tag() const noexcept { return tag_; }
     const std::vector<Attribute>& attributes() const noexcept { return attributes_; }

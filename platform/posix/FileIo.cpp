@@ -110,7 +110,7 @@ SystemError File::stamp(FileStamp& out) const {
     return {};
 }
 
-SystemError File::readToEnd(std::string& out, std::size_t sizeHint) {
+SystemError File::readToEnd(UninitialisedVector<char>& out, std::size_t sizeHint) {
     std::size_t used = out.size();
     out.resize(used + sizeHint + 1); // one spare byte detects a file that grew
     for (;;) {

@@ -320,6 +320,49 @@ TEST(RowsetXml, ElementsAmongTheRowsThatAreNotRowsArePassedOver) {
     EXPECT_EQ(render(records), "a\nb\nc\nd\ne\nf\ng\ni\nj\nl\n");
 }
 
+// Rows that repeat the one before are read on a quick path that decodes as
+// it scans; whatever it does not take goes the general way, as exactly.
+TEST(RowsetXml, RepeatedRowsAreReadAsStrictlyAndAsExactlyAsTheFirst) {
+    const std::string two = "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
+                            "xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
+                            "<s:Schema id='RowsetSchema'><s:ElementType name='row'>"
+                            "<s:AttributeType name='F'/><s:AttributeType name='G'/>"
+                            "</s:ElementType></s:Schema>\n<rs:data>\n";
+    const std::string rows = "<z:row F='a' G='b'/>\r\n\t<z:row F='c' G='d'/>\n";
+    const std::string longValue(300, 'x');
+    TemporaryFolder folder;
+    const Text path = folder.path("rows.xml");
+    // A reference, a line break or a long value in the second field, the
+    // other quote, Nulls, a field left out: each row comes whole.
+    writeBytes(path, two + rows + "<z:row F='e' G='&#x27;'/><z:row F='f' G='g\nh'/>" +
+                         "<z:row F=\"i'\" G='" + longValue + "'/><z:row G='j'/><z:row F='k'/>" +
+                         "<z:row F='l' G='m'/><z:row F='ü' G='Ω'/></rs:data></xml>");
+    Recordset records;
+    records.Open(path);
+    EXPECT_EQ(render(records), "a|b\nc|d\ne|'\nf|g h\ni'|" + longValue + "\n-|j\nk|-\nl|m\nü|Ω\n");
+
+    for (const auto& [row, problem] : std::vector<std::pair<std::string, std::string>>{
+             {"<z:row F='x' G='caf\xC3'/>", "line 6: invalid UTF-8"},
+             {"<z:row F='x' G='\xEF\xBF\xBE'/>", "line 6: character U+FFFE"},
+             {"<z:row F='\x01' G='x'/>", "line 6: control character U+0001"},
+             {"<z:row F='x' G='a<'/>", "line 6: '<' inside the value"},
+             {"<z:row F='x' G='&bad;'/>", "line 6: unknown entity '&bad;'"},
+             {"<z:row F='x' F='y'/>", "line 6: the attribute 'F' appears twice"},
+             {"<z:row F='x' G='y'>", "line 6: the end tag 'rs:data' does not match"},
+             {"<z:row F='x' q:G='y'/>", "line 6: the namespace prefix 'q' is not declared"},
+             {"<z:row F='x' G='y'/>text", "line 6: unexpected text inside 'rs:data'"},
+         }) {
+        expectRefused(two + rows + "\n" + row + "</rs:data></xml>", problem);
+    }
+    // Cut anywhere in the rows, the file is refused.
+    const std::string whole = two + rows + rows + "</rs:data></xml>";
+    for (std::size_t length = two.size(); length < whole.size(); ++length) {
+        RecordTable table;
+        EXPECT_THROW(rowsetxml::read(whole.substr(0, length), table, u"cut.xml"), AutomationError)
+            << length;
+    }
+}
+
 TEST(RowsetXml, DamagedFilesAreRefusedWhole) {
     expectRefused("", "the file is empty");
     expectRefused("\xEF\xBB\xBF", "the file is empty");
