@@ -229,7 +229,8 @@ void BM_Save_PugixmlSynced(benchmark::State& state) {
 void BM_Serialize_Recordset(benchmark::State& state) {
     const Text& path = Files::instance().bufferFile(static_cast<std::size_t>(state.range(0)));
     RecordTable table;
-    rowsetxml::read(readWholeFile(path).bytes, table, path);
+    const FileSnapshot snapshot = readWholeFile(path);
+    rowsetxml::read(std::string_view(snapshot.bytes.data(), snapshot.bytes.size()), table, path);
     std::size_t size = 0;
     for (auto _ : state) {
         std::string out;

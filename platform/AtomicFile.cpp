@@ -160,6 +160,10 @@ fileio::FileStamp replaceFileAtomically(const Text& path, std::string_view conte
             attempt(ReplaceStep::Rename, [&] { return fileio::replace(temporary, path); })) {
         fail(u"replacing the old file failed", error);
     }
+    if (const auto error =
+            attempt(ReplaceStep::FlushFolder, [&] { return fileio::flushFolder(Text(folder)); })) {
+        failSave(path, u"forcing the replacement to disk failed", error);
+    }
     fileio::FileStamp stamp;
     if (fileio::stampOf(path, stamp)) {
         // Written and in place; only the identity for later comparisons is

@@ -4,7 +4,8 @@
 //
 // A replacement is written to a temporary file in the target's folder (named
 // "<target>.<process>-<n>.fillahead-tmp"), forced to disk and renamed over
-// the target. A process killed meanwhile leaves its temporary behind; loads
+// the target, and the rename is forced to disk too. A read-only target is
+// refused on every platform. A process killed meanwhile leaves its temporary behind; loads
 // and saves in that folder remove temporaries older than a minute (younger
 // ones may belong to a save still in progress in another process).
 #pragma once
@@ -19,7 +20,8 @@
 namespace fillahead {
 
 struct FileSnapshot {
-    std::string bytes;
+    // Not zeroed before the file is read into it: files are large.
+    UninitialisedVector<char> bytes;
     fileio::FileStamp stamp;
     // False when the file changed while it was read: the stamp then proves
     // nothing about the bytes.
@@ -30,7 +32,9 @@ struct FileSnapshot {
 FileSnapshot readWholeFile(const Text& path);
 
 // Replaces path with content; returns the new file's stamp. On failure 3004
-// naming the file, the old file intact and no temporary left behind.
+// naming the file and no temporary left behind; the old file is intact,
+// unless only forcing the rename to disk failed: the new content is then in
+// place but may not survive a power cut.
 fileio::FileStamp replaceFileAtomically(const Text& path, std::string_view content);
 
 // True for the names replaceFileAtomically gives its temporaries.
@@ -43,7 +47,7 @@ void removeStaleTemporaries(const Text& path);
 
 // Test hook: the steps of a replacement, in order. A hook that returns true
 // for a step makes it fail the way a system error would.
-enum class ReplaceStep { Create, Write, Flush, Close, Rename };
+enum class ReplaceStep { Create, Write, Flush, Close, Rename, FlushFolder };
 void setReplaceFailureHookForTesting(std::function<bool(ReplaceStep)> hook);
 
 } // namespace fillahead

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/Text.h"
+#include "platform/UninitialisedVector.h"
 
 #include <cstdint>
 #include <string>
@@ -63,7 +64,7 @@ public:
 
     SystemError stamp(FileStamp& out) const;
     // Appends everything from the current position to the end.
-    SystemError readToEnd(std::string& out, std::size_t sizeHint);
+    SystemError readToEnd(UninitialisedVector<char>& out, std::size_t sizeHint);
     SystemError writeAll(std::string_view bytes);
     // Forces the written data to stable storage.
     SystemError flush();
@@ -77,8 +78,14 @@ private:
 };
 
 SystemError stampOf(const Text& path, FileStamp& out);
-// Renames from over to, replacing to in one step.
+// Renames from over to, replacing to in one step. A read-only to is
+// refused (access denied), as Windows refuses it: on POSIX, a file whose
+// owner may not write it.
 SystemError replace(const Text& from, const Text& to);
+// Forces the entries of a folder (a rename into it) to stable storage, so
+// that a replacement survives a power cut; folder "" is the current one.
+// Windows writes a replacing rename through already.
+SystemError flushFolder(const Text& folder);
 SystemError remove(const Text& path);
 std::uint32_t processId();
 

@@ -75,6 +75,7 @@ void Column::startLoading(std::size_t rowEstimate, std::size_t charEstimate) {
 }
 
 void Column::appendLoadedAscii(std::string_view text, std::size_t readable) {
+    settle();
     const std::size_t offset = arena_.size();
     checkArenaSize(offset + text.size());
     arena_.resize(offset + text.size() + ascii::kWriteAhead);
@@ -85,6 +86,7 @@ void Column::appendLoadedAscii(std::string_view text, std::size_t readable) {
 }
 
 bool Column::appendLoadedUtf8(std::string_view utf8, std::size_t readable) {
+    settle();
     const std::size_t offset = arena_.size();
     checkArenaSize(offset + utf8.size());
     // Never more UTF-16 units than bytes.
@@ -99,7 +101,45 @@ bool Column::appendLoadedUtf8(std::string_view utf8, std::size_t readable) {
     return true;
 }
 
+const char* Column::appendLoadedDelimited(const char* p, const char* end, char delimiter) {
+    // Room for the longest value, kept past the end for many values at a
+    // time (settle gives it back).
+    constexpr std::size_t kRoom = SearchIndex::kMaxDelimited + 32;
+    if (slack_ < kRoom) {
+        if (arena_.size() + kRoom * 32 >= std::numeric_limits<std::uint32_t>::max()) {
+            return nullptr; // appendLoaded says whether it still fits
+        }
+        arena_.resize(arena_.size() + kRoom * 32);
+        slack_ += kRoom * 32;
+    }
+    const std::size_t offset = arena_.size() - slack_;
+    std::size_t length = 0;
+    const char* stop =
+        index_.appendUnsealedDelimited(p, end, delimiter, arena_.data() + offset, length);
+    if (stop != nullptr) {
+        slack_ -= length;
+        cells_.push_back({static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(length)});
+    }
+    return stop;
+}
+
+void Column::settle() {
+    arena_.resize(arena_.size() - slack_);
+    slack_ = 0;
+}
+
+void Column::dropLastLoaded() {
+    settle();
+    const Cell cell = cells_.back();
+    cells_.pop_back();
+    if (cell.length != kNullLength) {
+        arena_.resize(cell.offset);
+    }
+    index_.dropLastUnsealed();
+}
+
 void Column::appendLoaded(TextView text) {
+    settle();
     cells_.push_back(store(text));
     index_.appendUnsealed(text);
 }
@@ -110,6 +150,7 @@ void Column::appendLoadedNull() {
 }
 
 void Column::finishLoading() {
+    settle();
     index_.seal();
     indexCurrent_ = true;
 }

@@ -66,8 +66,16 @@ public:
     // A value as it stands in the file, in UTF-8 without control
     // characters; false (adding nothing) when it is not well-formed.
     bool appendLoadedUtf8(std::string_view utf8, std::size_t readable);
+    // A value as it stands in a file, from p up to the first byte
+    // delimiter, in UTF-8 without control characters, '<' or '&', and short
+    // (SearchIndex::kMaxDelimited bytes at most): returns the delimiter's
+    // position. Anything else is nullptr, adding nothing, for the caller to
+    // read its own way. end is the end of what may be read.
+    const char* appendLoadedDelimited(const char* p, const char* end, char delimiter);
     void appendLoaded(TextView text);
     void appendLoadedNull();
+    // Takes back the last value added while loading.
+    void dropLastLoaded();
     void finishLoading();
     void buildIndex() const;
 
@@ -83,10 +91,13 @@ private:
 
     Cell store(std::optional<TextView> value);
     void compact();
+    // Drops the room appendLoadedDelimited keeps past the end.
+    void settle();
 
     UninitialisedVector<char16_t> arena_;
     std::vector<Cell> cells_;
     std::size_t unusedChars_ = 0; // arena text no cell refers to any more
+    std::size_t slack_ = 0;       // arena past the text while loading
     mutable SearchIndex index_;
     mutable bool indexCurrent_ = true;
 };

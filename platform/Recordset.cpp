@@ -7,6 +7,9 @@
 #include "platform/RowsetXml.h"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
+#include <variant>
 
 namespace fillahead {
 namespace {
@@ -36,19 +39,30 @@ std::optional<TextView> viewOf(const std::optional<Text>& text) {
 // written there.
 struct FileTie {
     fileio::FileStamp stamp;
-    // The file's bytes, kept while the stamp is too young to prove anything.
-    std::optional<std::string> bytes;
+    // The file's bytes, kept while the stamp is too young to prove anything:
+    // as written, or as read (either kept as it was made, never copied).
+    std::variant<std::monostate, std::string, UninitialisedVector<char>> bytes;
+
+    bool keepsBytes() const noexcept { return bytes.index() != 0; }
+    bool holds(const UninitialisedVector<char>& read) const {
+        const std::string_view other(read.data(), read.size());
+        if (const auto* written = std::get_if<std::string>(&bytes)) {
+            return *written == other;
+        }
+        const auto& kept = std::get<UninitialisedVector<char>>(bytes);
+        return std::string_view(kept.data(), kept.size()) == other;
+    }
 };
 
-std::optional<FileTie> tieTo(const fileio::FileStamp& stamp, std::string&& bytes,
-                             bool mayTrustStamp) {
+template <typename Bytes>
+std::optional<FileTie> tieTo(const fileio::FileStamp& stamp, Bytes&& bytes, bool mayTrustStamp) {
     if (stamp == fileio::FileStamp{}) {
         return std::nullopt;
     }
-    FileTie tie{stamp, std::nullopt};
+    FileTie tie{stamp, std::monostate{}};
     const std::int64_t settled = fileio::now() - kStampSettleSeconds * fileio::kTicksPerSecond;
     if (!mayTrustStamp || stamp.modified >= settled) {
-        tie.bytes = std::move(bytes);
+        tie.bytes = std::forward<Bytes>(bytes);
     }
     return tie;
 }
@@ -192,13 +206,13 @@ struct Recordset::Impl {
         if (fileio::stampOf(path, current) || current != candidateTie->stamp) {
             return nullptr;
         }
-        if (!candidateTie->bytes) {
+        if (!candidateTie->keepsBytes()) {
             reusedTie = std::move(candidateTie);
             return candidate;
         }
         snapshot = readWholeFile(path);
         if (!snapshot->stampMatchesBytes || snapshot->stamp != candidateTie->stamp ||
-            snapshot->bytes != *candidateTie->bytes) {
+            !candidateTie->holds(snapshot->bytes)) {
             return nullptr;
         }
         reusedTie = tieTo(snapshot->stamp, std::move(snapshot->bytes), true);
@@ -274,7 +288,8 @@ void Recordset::Open(const Text& path) {
     }
     auto loaded = std::make_unique<RecordTable>();
     try {
-        rowsetxml::read(snapshot->bytes, *loaded, path);
+        rowsetxml::read(std::string_view(snapshot->bytes.data(), snapshot->bytes.size()), *loaded,
+                        path);
     } catch (const AutomationError& refused) {
         throw DamagedFileError(refused.number(), refused.description());
     }
@@ -498,7 +513,7 @@ bool Recordset::FileUnchanged(const Text& path) const {
     if (missing || current != impl.source->stamp) {
         return false;
     }
-    if (!impl.source->bytes) {
+    if (!impl.source->keepsBytes()) {
         return true;
     }
     FileSnapshot snapshot;
@@ -506,7 +521,7 @@ bool Recordset::FileUnchanged(const Text& path) const {
         return false;
     }
     return snapshot.stampMatchesBytes && snapshot.stamp == impl.source->stamp &&
-           snapshot.bytes == *impl.source->bytes;
+           impl.source->holds(snapshot.bytes);
 }
 
 std::uint64_t Recordset::Revision() const noexcept {

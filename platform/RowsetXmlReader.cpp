@@ -3,8 +3,10 @@
 #include "platform/RowsetXml.h"
 #include "platform/RowsetXmlLayout.h"
 #include "platform/RowsetXmlTokenizer.h"
+#include "platform/Simd.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <unordered_map>
 
@@ -362,10 +364,7 @@ private:
             rejectText(event, "rs:data");
             const Tag& tag = tokens_.tag();
             if (isRow(tag)) {
-                collect(values_);
-                commit(values_);
-                tokens_.skipContent();
-                readRepeatedRows();
+                readRow();
             } else if (is(tag, Space::Rowset, "insert")) {
                 readRows(true);
             } else if (is(tag, Space::Rowset, "delete")) {
@@ -386,26 +385,119 @@ private:
         for (Children children(tokens_); children.next(event);) {
             rejectText(event, "a row group");
             if (keepThem && isRow(tokens_.tag())) {
-                collect(values_);
-                commit(values_);
-                tokens_.skipContent();
-                readRepeatedRows();
+                readRow();
                 continue;
             }
             tokens_.skipContent();
         }
     }
 
-    // The elements after a row that repeat the last self-closing tag: most
-    // of a file's rows. Anything else among them is empty, and passed over
-    // as the general loops do.
-    void readRepeatedRows() {
-        while (tokens_.nextRepeated()) {
-            if (isRow(tokens_.tag())) {
-                collect(values_);
-                commit(values_);
+    // A row the tokenizer has started, and the rows after it that repeat
+    // its tag: most of a file's rows.
+    void readRow() {
+        collect(values_);
+        commit(values_);
+        if (tokens_.tag().selfClosing && !tokens_.tag().declares && learnShape()) {
+            readRepeatedRows();
+        }
+        tokens_.skipContent();
+    }
+
+    // The shape of the row just read, for readRepeatedRows: its tag and its
+    // attributes in order, each a field. False for a row the quick path
+    // cannot repeat (an attribute that is no field).
+    bool learnShape() {
+        const std::vector<Attribute>& attributes = tokens_.attributes();
+        const std::string_view tag = tokens_.tag().qname;
+        if (shape_.tag == tag && shape_.fields.size() == attributes.size() &&
+            std::equal(
+                attributes.begin(), attributes.end(), shape_.names.begin(),
+                [](const Attribute& a, const std::string& name) { return a.qname == name; })) {
+            return true;
+        }
+        shape_ = {};
+        for (const Attribute& attribute : attributes) {
+            const auto field = std::find(values_.begin(), values_.end(), &attribute);
+            if (field == values_.end()) {
+                shape_.tag = {};
+                return false;
+            }
+            const auto index = static_cast<std::size_t>(field - values_.begin());
+            std::string literal = shape_.fields.empty() ? "<" + std::string(tag) : std::string();
+            literal.append(1, ' ').append(attribute.qname).append(1, '=');
+            shape_.literals.push_back(Literal(literal));
+            shape_.names.emplace_back(attribute.qname);
+            shape_.fields.push_back(index);
+        }
+        for (std::size_t field = 0; field < values_.size(); ++field) {
+            if (values_[field] == nullptr) {
+                shape_.nulls.push_back(field);
             }
         }
+        if (shape_.fields.empty()) {
+            return false;
+        }
+        shape_.tag = std::string(tag);
+        return true;
+    }
+
+    // The rows after one that repeat its shape byte for byte (one space
+    // before each attribute, none around '=', "/>" at the end), with only
+    // white space between them, each value decoded into its column as it
+    // is scanned. The first row that differs in any way, or that holds a
+    // value that needs more (a reference, a line break, a long value,
+    // anything damaged), is left to the tokenizer, which reads it from its
+    // start: so every check and every message stays the tokenizer's.
+    void readRepeatedRows() {
+        const char* p = tokens_.position();
+        const char* const end = tokens_.end();
+        for (;;) {
+            p = skipSpaces(p, end);
+            const char* row = p;
+            if (!readRepeatedRow(p, end)) {
+                tokens_.resumeAt(row);
+                return;
+            }
+        }
+    }
+
+    static const char* skipSpaces(const char* p, const char* end) {
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) {
+            ++p;
+        }
+        return p;
+    }
+
+    bool readRepeatedRow(const char*& p, const char* end) {
+        const std::size_t count = shape_.fields.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            const Literal& literal = shape_.literals[i];
+            const char* stop = nullptr;
+            if (literal.at(p, end) && (p[literal.size] == '\'' || p[literal.size] == '"')) {
+                const char quote = p[literal.size];
+                stop = table_.column(shape_.fields[i])
+                           .appendLoadedDelimited(p + literal.size + 1, end, quote);
+            }
+            if (stop == nullptr) {
+                for (std::size_t done = 0; done < i; ++done) {
+                    table_.column(shape_.fields[done]).dropLastLoaded();
+                }
+                return false;
+            }
+            p = stop + 1;
+        }
+        if (end - p < 2 || p[0] != '/' || p[1] != '>') {
+            for (std::size_t done = 0; done < count; ++done) {
+                table_.column(shape_.fields[done]).dropLastLoaded();
+            }
+            return false;
+        }
+        p += 2;
+        for (const std::size_t field : shape_.nulls) {
+            table_.column(field).appendLoadedNull();
+        }
+        table_.countLoadedRow();
+        return true;
     }
 
     // rs:update holds rs:original with the old row, then the new row, which
@@ -535,6 +627,48 @@ private:
     std::vector<FieldEntry> sharedTypes_;
     std::unordered_map<std::string_view, std::size_t> fieldByXmlName_;
     RowValues values_;
+    // A short text compared in place, sixteen bytes at a time.
+    class Literal {
+    public:
+        explicit Literal(std::string_view text) : bytes(text), size(text.size()) {
+            bytes.resize(std::max<std::size_t>(size, 16)); // readable as a whole block
+        }
+        // Whether the text at p (before end) starts with this one and goes
+        // on for at least a byte.
+        bool at(const char* p, const char* end) const {
+            const auto left = static_cast<std::size_t>(end - p);
+#ifdef FILLAHEAD_SSE2
+            const auto same = [](const char* a, const char* b) {
+                return _mm_movemask_epi8(
+                    _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))));
+            };
+            if (size >= 16 && size <= 32 && left > size) {
+                return same(p, bytes.data()) == 0xFFFF &&
+                       same(p + size - 16, bytes.data() + size - 16) == 0xFFFF;
+            }
+            if (size < 16 && left >= 16) {
+                const unsigned mask = (1u << size) - 1;
+                return (static_cast<unsigned>(same(p, bytes.data())) & mask) == mask;
+            }
+#endif
+            return left > size && std::memcmp(p, bytes.data(), size) == 0;
+        }
+
+        std::string bytes;
+        std::size_t size;
+    };
+
+    // What readRepeatedRows repeats: the literal text before each value
+    // ("<z:row F=", " G="), the field each value goes to, the fields left
+    // Null; tag and names tell whether a row has this shape.
+    struct Shape {
+        std::string tag;
+        std::vector<std::string> names;
+        std::vector<Literal> literals;
+        std::vector<std::size_t> fields;
+        std::vector<std::size_t> nulls;
+    } shape_;
     RowValues original_;
     std::vector<Attribute> originalAttributes_;
     Text decoded_;

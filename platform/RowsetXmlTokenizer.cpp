@@ -8,6 +8,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <tuple>
 
 namespace fillahead::rowsetxml {
 namespace {
@@ -118,8 +119,7 @@ bool equalsAsciiIgnoringCase(std::string_view a, std::string_view b) {
                                               [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-Space spaceOfUri(const Text& uri) {
-    const std::string text = toUtf8(uri);
+Space spaceOfUri(const std::string& text) {
     if (equalsAsciiIgnoringCase(text, kSchemaUri)) {
         return Space::Schema;
     }
@@ -272,7 +272,7 @@ void checkText(const char* begin, const char* finish, const Failure& fail) {
 
 Tokenizer::Tokenizer(std::string_view document, const Failure& fail)
     : p_(document.data()), end_(document.data() + document.size()), fail_(fail) {
-    bindings_.push_back({"xml", Space::Xml, 0});
+    bindings_.push_back({"xml", Space::Xml, 0, {}});
 }
 
 void Tokenizer::check(const Attribute& attribute) const {
@@ -290,10 +290,9 @@ void Tokenizer::checkPending() const {
     }
 }
 
-bool Tokenizer::nextRepeated() {
+void Tokenizer::resumeAt(const char* at) {
     checkPending();
-    skipSpaces();
-    return p_ != end_ && *p_ == '<' && open_.size() < kMaxDepth && repeatLastShape();
+    p_ = at;
 }
 
 Tokenizer::Event Tokenizer::next() {
@@ -492,19 +491,38 @@ Tokenizer::Name Tokenizer::repeatedName(Name& last, const char* expected, std::s
     return last;
 }
 
-Space Tokenizer::resolve(std::string_view prefix, bool isElement, const char* at) const {
+const Tokenizer::Binding* Tokenizer::resolve(std::string_view prefix, bool isElement,
+                                             const char* at) const {
     if (prefix.empty() && !isElement) {
-        return Space::None; // the default namespace does not apply to attributes
+        return nullptr; // the default namespace does not apply to attributes
     }
     for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
         if (it->prefix == prefix) {
-            return it->space;
+            return it->space == Space::None ? nullptr : &*it;
         }
     }
     if (prefix.empty()) {
-        return Space::None;
+        return nullptr;
     }
     fail_.at(at, "the namespace prefix " + shown(prefix) + " is not declared");
+}
+
+// A tag's own declarations come last in bindings_, at its depth.
+void Tokenizer::declare(const Attribute& attribute, std::string_view prefix, std::size_t depth) {
+    for (auto it = bindings_.rbegin(); it != bindings_.rend() && it->depth == depth; ++it) {
+        if (it->prefix == prefix) {
+            fail_.at(attribute.at, (prefix.empty() ? std::string("the default namespace")
+                                                   : "the namespace prefix " + shown(prefix)) +
+                                       " is declared twice in the tag " + shown(tag_.qname));
+        }
+    }
+    const std::string uri = toUtf8(valueOf(attribute));
+    if (uri.empty() && !prefix.empty()) {
+        fail_.at(attribute.at, "the prefix " + shown(prefix) + " is bound to no URI");
+    }
+    const Space space = uri.empty() ? Space::None : spaceOfUri(uri);
+    bindings_.push_back({prefix, space, depth, space == Space::Other ? uri : std::string()});
+    ++bindingsVersion_;
 }
 
 // Reads a quoted value from p on. Where a repeated shape is only tried
@@ -619,6 +637,7 @@ bool Tokenizer::repeatLastShape() {
     tag_.local = shapeTag_.local;
     tag_.space = shapeTag_.space;
     tag_.selfClosing = true;
+    tag_.declares = false;
     tag_.at = p_;
     p_ = p + 2;
     return true;
@@ -626,64 +645,72 @@ bool Tokenizer::repeatLastShape() {
 
 char32_t Tokenizer::reference(const unsigned char*& p, const unsigned char* end) const {
     const auto* start = p;
-    const auto* semicolon = p + 1;
-    while (semicolon < end && semicolon - p <= 12 && *semicolon != ';') {
-        ++semicolon;
-    }
-    if (semicolon == end || *semicolon != ';') {
-        fail_.at(reinterpret_cast<const char*>(start),
-                 "'&' that does not start a reference (write '&amp;' for the character)");
-    }
-    const std::string_view body(reinterpret_cast<const char*>(p + 1),
-                                static_cast<std::size_t>(semicolon - p - 1));
-    p = semicolon + 1;
-    if (body == "lt") {
-        return U'<';
-    }
-    if (body == "gt") {
-        return U'>';
-    }
-    if (body == "amp") {
-        return U'&';
-    }
-    if (body == "apos") {
-        return U'\'';
-    }
-    if (body == "quot") {
-        return U'"';
-    }
-    if (body.size() >= 2 && body[0] == '#') {
-        const bool hex = body[1] == 'x';
-        const std::string_view digits = body.substr(hex ? 2 : 1);
-        char32_t value = 0;
-        bool valid = !digits.empty();
-        for (const char digit : digits) {
-            unsigned d = 0;
-            if (digit >= '0' && digit <= '9') {
-                d = static_cast<unsigned>(digit - '0');
-            } else if (hex && digit >= 'a' && digit <= 'f') {
-                d = static_cast<unsigned>(digit - 'a' + 10);
-            } else if (hex && digit >= 'A' && digit <= 'F') {
-                d = static_cast<unsigned>(digit - 'A' + 10);
-            } else {
-                valid = false;
-                break;
-            }
-            value = value * (hex ? 16 : 10) + d;
-            if (value > 0x10FFFF) {
-                valid = false;
-                break;
-            }
+    // What a message shows of a reference: up to its ';' when one is near.
+    const auto body = [&](const unsigned char* from) {
+        const auto* semicolon = from;
+        while (semicolon < end && semicolon - from < 12 && *semicolon != ';') {
+            ++semicolon;
         }
-        if (valid) {
+        if (semicolon == end || *semicolon != ';') {
+            fail_.at(reinterpret_cast<const char*>(start),
+                     "'&' that does not start a reference (write '&amp;' for the character)");
+        }
+        return shown(std::string_view(reinterpret_cast<const char*>(start),
+                                      static_cast<std::size_t>(semicolon + 1 - start)));
+    };
+    if (end - p >= 2 && p[1] == '#') {
+        // Any number of digits: leading zeros are allowed and change nothing.
+        const bool hex = end - p >= 3 && p[2] == 'x';
+        const unsigned char* q = p + (hex ? 3 : 2);
+        const unsigned char* digits = q;
+        char32_t value = 0;
+        for (; q < end; ++q) {
+            unsigned d = 0;
+            if (*q >= '0' && *q <= '9') {
+                d = static_cast<unsigned>(*q - '0');
+            } else if (hex && *q >= 'a' && *q <= 'f') {
+                d = static_cast<unsigned>(*q - 'a' + 10);
+            } else if (hex && *q >= 'A' && *q <= 'F') {
+                d = static_cast<unsigned>(*q - 'A' + 10);
+            } else {
+                break;
+            }
+            // Past the last code point it stays there: more digits only add.
+            value = std::min<char32_t>(value * (hex ? 16 : 10) + d, 0x110000);
+        }
+        if (q != digits && q < end && *q == ';' && value <= 0x10FFFF) {
+            p = q + 1;
             return value;
         }
-        fail_.at(reinterpret_cast<const char*>(start), "the character reference " +
-                                                           shown("&" + std::string(body) + ";") +
-                                                           " is not a valid character number");
+        fail_.at(reinterpret_cast<const char*>(start),
+                 "the character reference " + body(q) + " is not a valid character number");
+    }
+    const auto* semicolon = p + 1;
+    while (semicolon < end && semicolon - p <= 5 && *semicolon != ';') {
+        ++semicolon;
+    }
+    const std::string_view name(reinterpret_cast<const char*>(p + 1),
+                                static_cast<std::size_t>(semicolon - p - 1));
+    if (semicolon < end && *semicolon == ';') {
+        p = semicolon + 1;
+        if (name == "lt") {
+            return U'<';
+        }
+        if (name == "gt") {
+            return U'>';
+        }
+        if (name == "amp") {
+            return U'&';
+        }
+        if (name == "apos") {
+            return U'\'';
+        }
+        if (name == "quot") {
+            return U'"';
+        }
     }
     fail_.at(reinterpret_cast<const char*>(start),
-             "unknown entity " + shown("&" + std::string(body) + ";") +
+             "unknown entity " + body(start + 1) +
                  " (a rowset file uses only the five predefined ones)");
 }
 
@@ -748,13 +775,7 @@ void Tokenizer::readStartTag() {
         readValue(attribute, p_, true);
         const bool declaresDefault = attributeName.prefix.empty() && attribute.local == "xmlns";
         if (declaresDefault || attributeName.prefix == "xmlns") {
-            const Text uri = valueOf(attribute);
-            const std::string_view prefix = declaresDefault ? std::string_view() : attribute.local;
-            if (uri.empty() && !prefix.empty()) {
-                fail_.at(attribute.at, "the prefix " + shown(prefix) + " is bound to no URI");
-            }
-            bindings_.push_back({prefix, uri.empty() ? Space::None : spaceOfUri(uri), depth});
-            ++bindingsVersion_;
+            declare(attribute, declaresDefault ? std::string_view() : attribute.local, depth);
             continue;
         }
         // Resolved once the tag's own declarations are all known.
@@ -763,16 +784,27 @@ void Tokenizer::readStartTag() {
     }
     rejectDuplicateAttributes();
 
-    tag_.space = resolve(element.prefix, true, tag_.at);
-    for (Attribute& attribute : attributes_) {
+    const Binding* elementBinding = resolve(element.prefix, true, tag_.at);
+    tag_.space = elementBinding != nullptr ? elementBinding->space : Space::None;
+    std::size_t prefixed = 0;
+    attributeBindings_.assign(attributes_.size(), nullptr);
+    for (std::size_t i = 0; i < attributes_.size(); ++i) {
+        Attribute& attribute = attributes_[i];
         if (attribute.space != Space::None) {
-            attribute.space = resolve(prefixOf(attribute.qname), false, attribute.at);
+            const Binding* binding = resolve(prefixOf(attribute.qname), false, attribute.at);
+            attribute.space = binding != nullptr ? binding->space : Space::None;
+            attributeBindings_[i] = binding;
+            ++prefixed;
         }
     }
+    if (prefixed >= 2) {
+        rejectSameExpandedNames();
+    }
     rootSeen_ = true;
+    tag_.declares = bindingsVersion_ != bindingsBefore;
     if (tag_.selfClosing) {
         // A tag that declares namespaces was resolved with its own bindings.
-        const bool declares = bindingsVersion_ != bindingsBefore;
+        const bool declares = tag_.declares;
         dropBindingsDeeperThan(open_.size());
         shapeTag_ = tag_;
         shape_ = attributes_;
@@ -815,34 +847,71 @@ void Tokenizer::dropBindingsDeeperThan(std::size_t depth) {
     }
 }
 
-void Tokenizer::rejectDuplicateAttributes() const {
-    const auto fail = [this](const Attribute& attribute) {
-        fail_.at(attribute.at, "the attribute " + shown(attribute.qname) +
-                                   " appears twice in the tag " + shown(tag_.qname));
-    };
-    const std::size_t count = attributes_.size();
+namespace {
+
+// The first of items whose key equals that of one before it, or null.
+template <typename Item, typename Key>
+const Item* firstRepeated(const std::vector<Item>& items, Key key) {
+    const std::size_t count = items.size();
     if (count <= 8) {
         for (std::size_t i = 1; i < count; ++i) {
             for (std::size_t j = 0; j < i; ++j) {
-                if (attributes_[i].qname == attributes_[j].qname) {
-                    fail(attributes_[i]);
+                if (key(items[i]) == key(items[j])) {
+                    return &items[i];
                 }
             }
         }
-        return;
+        return nullptr;
     }
     // A hand-made tag may carry thousands of attributes: no quadratic test.
-    std::vector<const Attribute*> sorted;
+    std::vector<const Item*> sorted;
     sorted.reserve(count);
-    for (const Attribute& attribute : attributes_) {
-        sorted.push_back(&attribute);
+    for (const Item& item : items) {
+        sorted.push_back(&item);
     }
     std::sort(sorted.begin(), sorted.end(),
-              [](const Attribute* a, const Attribute* b) { return a->qname < b->qname; });
+              [&](const Item* a, const Item* b) { return key(*a) < key(*b); });
     for (std::size_t i = 1; i < count; ++i) {
-        if (sorted[i]->qname == sorted[i - 1]->qname) {
-            fail(*sorted[i]);
+        if (key(*sorted[i]) == key(*sorted[i - 1])) {
+            return sorted[i];
         }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void Tokenizer::rejectDuplicateAttributes() const {
+    if (const Attribute* repeated =
+            firstRepeated(attributes_, [](const Attribute& a) { return a.qname; })) {
+        fail_.at(repeated->at, "the attribute " + shown(repeated->qname) +
+                                   " appears twice in the tag " + shown(tag_.qname));
+    }
+}
+
+// Two prefixes bound to one namespace make two names for one attribute.
+// Namespaces are told apart as this reader tells them apart: the rowset's
+// own by what they stand for, any other by its URI.
+void Tokenizer::rejectSameExpandedNames() {
+    struct Named {
+        Space space;
+        std::string_view uri;
+        std::string_view local;
+        const Attribute* attribute;
+    };
+    std::vector<Named> named;
+    for (std::size_t i = 0; i < attributes_.size(); ++i) {
+        if (const Binding* binding = attributeBindings_[i]) {
+            named.push_back({binding->space, binding->uri, attributes_[i].local, &attributes_[i]});
+        }
+    }
+    const Named* repeated =
+        firstRepeated(named, [](const Named& n) { return std::tuple(n.space, n.uri, n.local); });
+    if (repeated != nullptr) {
+        fail_.at(repeated->attribute->at,
+                 "the attribute " + shown(repeated->attribute->qname) + " in the tag " +
+                     shown(tag_.qname) +
+                     " repeats another one: their prefixes are bound to one namespace");
     }
 }
 

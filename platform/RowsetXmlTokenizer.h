@@ -1,7 +1,9 @@
 // The XML under the rowset layout: a pull tokenizer over a whole document in
 // memory, for RowsetXml only. It accepts well-formed UTF-8 XML (every byte it
 // passes is checked on the way, not in a pass of its own) and resolves
-// namespace prefixes to the rowset's namespaces; it refuses document type
+// namespace prefixes to the rowset's namespaces, keeping the namespace rules
+// (a prefix declared once per tag, no two attributes of one namespace with
+// one local name); it refuses document type
 // declarations, entities other than the five predefined ones, and elements
 // nested more than 64 deep. Every failure is AutomationError 3003 naming the
 // source, the line and the problem; nothing is read outside the document.
@@ -59,6 +61,7 @@ struct Tag {
     std::string_view local;
     Space space = Space::None;
     bool selfClosing = false;
+    bool declares = false; // declares a namespace prefix or the default namespace
     const char* at = nullptr;
 };
 
@@ -73,10 +76,11 @@ public:
     // element (a self-closing one has no End); after End, tag() names the
     // element closed; Text is text other than white space, at tag().at.
     Event next();
-    // Start of the next element when it is a self-closing tag with the names
-    // of the last one (rows repeat one shape), read on the quick path; false
-    // otherwise, having passed over nothing but white space.
-    bool nextRepeated();
+    // Goes on from at, a place after the last event where a caller read
+    // what lay in between itself: complete self-closing elements declaring
+    // nothing, and white space, among the content of the open element.
+    void resumeAt(const char* at);
+    const char* end() const noexcept { return end_; }
 
     const Tag& tag() const noexcept { return tag_; }
     const std::vector<Attribute>& attributes() const noexcept { return attributes_; }
@@ -107,6 +111,7 @@ private:
         std::string_view prefix;
         Space space;
         std::size_t depth;
+        std::string uri; // for Space::Other, which stands for many namespaces
     };
 
     bool startsWith(std::string_view text) const;
@@ -115,7 +120,8 @@ private:
     void expectMore(std::string_view tag) const;
     Name name(const char* expected, std::string_view tag = {});
     Name repeatedName(Name& last, const char* expected, std::string_view tag = {});
-    Space resolve(std::string_view prefix, bool isElement, const char* at) const;
+    const Binding* resolve(std::string_view prefix, bool isElement, const char* at) const;
+    void declare(const Attribute& attribute, std::string_view prefix, std::size_t depth);
     bool readValue(Attribute& attribute, const char*& p, bool mayFail);
     void checkPending() const;
     bool repeatLastShape();
@@ -124,6 +130,7 @@ private:
     void readEndTag();
     void dropBindingsDeeperThan(std::size_t depth);
     void rejectDuplicateAttributes() const;
+    void rejectSameExpandedNames();
 
     const char* p_;
     const char* end_;
@@ -132,6 +139,8 @@ private:
     std::vector<Attribute> attributes_;
     std::vector<std::string_view> open_;
     std::vector<Binding> bindings_;
+    // Per attribute of the tag being read, the binding of its prefix.
+    std::vector<const Binding*> attributeBindings_;
     bool rootSeen_ = false;
     Name lastElement_;
     std::vector<Name> lastAttributes_;

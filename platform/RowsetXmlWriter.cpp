@@ -6,41 +6,50 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <string>
 
 namespace fillahead::rowsetxml {
 namespace {
 
+struct CodeRange {
+    char16_t first;
+    char16_t last;
+};
+#include "platform/RowsetXmlNames.inc"
+
+template <std::size_t N>
+bool inRanges(const CodeRange (&ranges)[N], char32_t c) {
+    const auto after = std::upper_bound(std::begin(ranges), std::end(ranges), c,
+                                        [](char32_t x, const CodeRange& r) { return x < r.first; });
+    return after != std::begin(ranges) && c <= std::prev(after)->last;
+}
+
+// The older, narrower rules: a name another reader may refuse under them
+// is written under an alias, as one that is no name at all.
 bool isNameStartCodePoint(char32_t c) {
-    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || c == U'_' ||
-           (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
-           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) ||
-           (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F) ||
-           (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
-           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) ||
-           (c >= 0x10000 && c <= 0xEFFFF);
+    if (c < 0x80) {
+        return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || c == U'_';
+    }
+    return inRanges(kNameStartRanges, c);
 }
 
 bool isNameCodePoint(char32_t c) {
-    return isNameStartCodePoint(c) || (c >= U'0' && c <= U'9') || c == U'-' || c == U'.' ||
-           c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+    if (c < 0x80) {
+        return isNameStartCodePoint(c) || (c >= U'0' && c <= U'9') || c == U'-' || c == U'.';
+    }
+    return inRanges(kNameRanges, c);
 }
 
 // A name that can stand as an attribute of z:row: an XML name without a
 // colon, and none of the names XML reserves (xmlns would declare a prefix).
+// A surrogate, paired or not, is no name character under the older rules.
 bool isPlainAttributeName(TextView name) {
     if (name.empty() || (name.size() >= 3 && equalsIgnoringCase(name.substr(0, 3), u"xml"))) {
         return false;
     }
     for (std::size_t i = 0; i < name.size(); ++i) {
-        char32_t c = name[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
-            name[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (name[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            return false;
-        }
+        const char32_t c = name[i];
         if (i == 0 ? !isNameStartCodePoint(c) : !isNameCodePoint(c)) {
             return false;
         }

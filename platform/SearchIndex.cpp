@@ -237,6 +237,45 @@ char* appendUtf8(char32_t c, char* to) {
     return to;
 }
 
+// One sequence of UTF-8 from p on, whose lead byte is not ASCII, to text
+// (UTF-16) and to (folded, UTF-8), checked on the way: the well-formed
+// sequences of Unicode's table 3-7 other than U+FFFE and U+FFFF. False,
+// having moved nothing, for anything else.
+bool decodeAndFold(const char*& p, const char* end, char16_t*& text, char*& to,
+                   const SmallFolding& fold) {
+    const auto lead = static_cast<unsigned char>(p[0]);
+    const auto at = [&](std::ptrdiff_t k) { return static_cast<unsigned char>(p[k]); };
+    const auto trailing = [&](std::ptrdiff_t k) { return (at(k) & 0xC0) == 0x80; };
+    const std::ptrdiff_t left = end - p;
+    char32_t c = 0;
+    std::ptrdiff_t length = 0;
+    if (lead >= 0xC2 && lead <= 0xDF && left >= 2 && trailing(1)) {
+        c = ((lead & 0x1Fu) << 6) | (at(1) & 0x3Fu);
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF && left >= 3 && trailing(1) && trailing(2) &&
+               (lead != 0xE0 || at(1) >= 0xA0) && (lead != 0xED || at(1) <= 0x9F)) {
+        c = ((lead & 0x0Fu) << 12) | ((at(1) & 0x3Fu) << 6) | (at(2) & 0x3Fu);
+        length = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4 && left >= 4 && trailing(1) && trailing(2) &&
+               trailing(3) && (lead != 0xF0 || at(1) >= 0x90) && (lead != 0xF4 || at(1) <= 0x8F)) {
+        c = ((lead & 0x07u) << 18) | ((at(1) & 0x3Fu) << 12) | ((at(2) & 0x3Fu) << 6) |
+            (at(3) & 0x3Fu);
+        length = 4;
+    }
+    if (length == 0 || c == 0xFFFE || c == 0xFFFF) {
+        return false;
+    }
+    p += length;
+    if (c < 0x10000) {
+        *text++ = static_cast<char16_t>(c);
+    } else {
+        *text++ = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+        *text++ = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+    to = appendUtf8(fold(c), to);
+    return true;
+}
+
 } // namespace
 
 SearchIndex::SearchIndex() {
@@ -246,6 +285,7 @@ SearchIndex::SearchIndex() {
 
 void SearchIndex::startBulk(std::size_t rowEstimate, std::size_t byteEstimate) {
     bytes_.clear();
+    slack_ = 0;
     bytes_.reserve(byteEstimate + rowEstimate + kPadding + 1);
     bytes_.push_back(kSeparator);
     starts_.clear();
@@ -254,19 +294,30 @@ void SearchIndex::startBulk(std::size_t rowEstimate, std::size_t byteEstimate) {
     signatures_.clear();
 }
 
+void SearchIndex::settle() {
+    bytes_.resize(bytes_.size() - slack_);
+    slack_ = 0;
+}
+
 void SearchIndex::seal() {
+    settle();
     bytes_.insert(bytes_.end(), kPadding, kNull);
 }
 
-void SearchIndex::endRow() {
-    if (bytes_.size() >= std::numeric_limits<std::uint32_t>::max()) {
-        throw AutomationError(error::OutOfMemory);
+[[noreturn, gnu::noinline]] static void failFull() {
+    throw AutomationError(error::OutOfMemory);
+}
+
+inline void SearchIndex::endRow() {
+    if (bytes_.size() >= std::numeric_limits<std::uint32_t>::max()) [[unlikely]] {
+        failFull();
     }
     starts_.push_back(static_cast<std::uint32_t>(bytes_.size()));
     bytes_.push_back(kSeparator);
 }
 
 void SearchIndex::appendUnsealed(std::optional<TextView> value) {
+    settle();
     if (!value) {
         bytes_.push_back(kNull);
         endRow();
@@ -300,6 +351,7 @@ void SearchIndex::appendUnsealed(std::optional<TextView> value) {
 }
 
 void SearchIndex::appendUnsealedAscii(std::string_view text, std::size_t readable) {
+    settle();
     const std::size_t used = bytes_.size();
     bytes_.resize(used + text.size() + ascii::kWriteAhead);
     ascii::lowerAhead(text.data(), text.size(), readable, bytes_.data() + used);
@@ -309,6 +361,7 @@ void SearchIndex::appendUnsealedAscii(std::string_view text, std::size_t readabl
 
 std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, std::size_t readable,
                                             char16_t* text) {
+    settle();
     // Folding keeps a code point's UTF-8 length except for a few letters
     // (U+023A and the like go from two bytes to three): room for the worst.
     const SmallFolding& fold = foldSmall();
@@ -342,48 +395,121 @@ std::size_t SearchIndex::appendUnsealedUtf8(std::string_view utf8, std::size_t r
             }
         }
 #endif
-        const auto lead = static_cast<unsigned char>(*p++);
+        const auto lead = static_cast<unsigned char>(*p);
         if (lead < 0x80) {
+            ++p;
             *text++ = lead;
             *to++ = static_cast<char>(lead + (static_cast<unsigned>(lead - 'A') < 26 ? 32 : 0));
             continue;
         }
-        // The well-formed sequences of Unicode's table 3-7, checked here as
-        // they are decoded.
-        const auto at = [&](std::size_t k) { return static_cast<unsigned char>(p[k]); };
-        const auto trailing = [&](std::size_t k) { return (at(k) & 0xC0) == 0x80; };
-        char32_t c = 0;
-        std::size_t length = 0;
-        if (lead >= 0xC2 && lead <= 0xDF && end - p >= 1 && trailing(0)) {
-            c = ((lead & 0x1Fu) << 6) | (at(0) & 0x3Fu);
-            length = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF && end - p >= 2 && trailing(0) && trailing(1) &&
-                   (lead != 0xE0 || at(0) >= 0xA0) && (lead != 0xED || at(0) <= 0x9F)) {
-            c = ((lead & 0x0Fu) << 12) | ((at(0) & 0x3Fu) << 6) | (at(1) & 0x3Fu);
-            length = 2;
-        } else if (lead >= 0xF0 && lead <= 0xF4 && end - p >= 3 && trailing(0) && trailing(1) &&
-                   trailing(2) && (lead != 0xF0 || at(0) >= 0x90) &&
-                   (lead != 0xF4 || at(0) <= 0x8F)) {
-            c = ((lead & 0x07u) << 18) | ((at(0) & 0x3Fu) << 12) | ((at(1) & 0x3Fu) << 6) |
-                (at(2) & 0x3Fu);
-            length = 3;
-        }
-        if (length == 0 || c == 0xFFFE || c == 0xFFFF) {
+        if (!decodeAndFold(p, end, text, to, fold)) {
             bytes_.resize(used);
             return kNotUtf8;
         }
-        p += length;
-        if (c < 0x10000) {
-            *text++ = static_cast<char16_t>(c);
-        } else {
-            *text++ = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            *text++ = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        }
-        to = appendUtf8(fold(c), to);
     }
     bytes_.resize(static_cast<std::size_t>(to - bytes_.data()));
     endRow();
     return static_cast<std::size_t>(text - textStart);
+}
+
+const char* SearchIndex::appendUnsealedDelimited(const char* p, const char* end, char delimiter,
+                                                 char16_t* text, std::size_t& length) {
+    // Folding keeps a code point's UTF-8 length except for a few letters
+    // (U+023A and the like go from two bytes to three): room for the worst
+    // and the separator, kept past the end for many values at a time.
+    constexpr std::size_t kRoom = kMaxDelimited * 3 / 2 + 17 + ascii::kWriteAhead;
+    if (slack_ < kRoom) {
+        bytes_.resize(bytes_.size() + kRoom * 32);
+        slack_ += kRoom * 32;
+    }
+    const SmallFolding& fold = foldSmall();
+    char* const start = bytes_.data() + bytes_.size() - slack_;
+    char* to = start;
+    char16_t* const textStart = text;
+    const char* const limit =
+        end - p > static_cast<std::ptrdiff_t>(kMaxDelimited) ? p + kMaxDelimited : end;
+    // Bytes below 0x20 or from 0x80 up (signed, below ' '), the delimiter,
+    // '<' and '&' end a run of plain ASCII.
+    const auto plain = [delimiter](unsigned char c) {
+        return c >= 0x20 && c < 0x80 && c != static_cast<unsigned char>(delimiter) && c != '<' &&
+               c != '&';
+    };
+#ifdef FILLAHEAD_SSE2
+    const __m128i quote = _mm_set1_epi8(delimiter);
+    const __m128i less = _mm_set1_epi8('<');
+    const __m128i ampersand = _mm_set1_epi8('&');
+    const __m128i space = _mm_set1_epi8(' ');
+#endif
+    for (;;) {
+#ifdef FILLAHEAD_SSE2
+        // Sixteen bytes at a time, written ahead as text and folded before
+        // it is known where the run ends.
+        while (p < limit && end - p >= 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmplt_epi8(block, space)),
+                _mm_or_si128(_mm_cmpeq_epi8(block, less), _mm_cmpeq_epi8(block, ampersand)))));
+            ascii::widen16(p, text);
+            ascii::lower16(p, to);
+            if (stops == 0) {
+                p += 16;
+                text += 16;
+                to += 16;
+                continue;
+            }
+            const auto run = static_cast<std::size_t>(std::countr_zero(stops));
+            p += run;
+            text += run;
+            to += run;
+            break;
+        }
+#endif
+        if (p >= limit) {
+            break; // too long for this path, or the document ends
+        }
+        // The likeliest first: the end of the value, a letter of two bytes
+        // (Latin, Greek, Cyrillic...).
+        const auto c = static_cast<unsigned char>(*p);
+        if (c == static_cast<unsigned char>(delimiter)) {
+            const auto separator = static_cast<std::size_t>(to - bytes_.data());
+            if (separator >= std::numeric_limits<std::uint32_t>::max()) [[unlikely]] {
+                failFull();
+            }
+            starts_.push_back(static_cast<std::uint32_t>(separator));
+            *to++ = kSeparator;
+            slack_ -= static_cast<std::size_t>(to - start);
+            length = static_cast<std::size_t>(text - textStart);
+            return p;
+        }
+        if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            // Greek, Cyrillic and the like come several in a row.
+            do {
+                const char32_t letter = ((static_cast<unsigned char>(p[0]) & 0x1Fu) << 6) |
+                                        (static_cast<unsigned char>(p[1]) & 0x3Fu);
+                p += 2;
+                *text++ = static_cast<char16_t>(letter);
+                to = appendUtf8(fold(letter), to);
+            } while (p < limit && end - p >= 2 && static_cast<unsigned char>(p[0]) >= 0xC2 &&
+                     static_cast<unsigned char>(p[0]) <= 0xDF && (p[1] & 0xC0) == 0x80);
+            continue;
+        }
+        if (plain(c)) {
+            ++p;
+            *text++ = c;
+            *to++ = static_cast<char>(c + (static_cast<unsigned>(c - 'A') < 26 ? 32 : 0));
+            continue;
+        }
+        if (c < 0x80 || !decodeAndFold(p, end, text, to, fold)) {
+            break;
+        }
+    }
+    return nullptr;
+}
+
+void SearchIndex::dropLastUnsealed() {
+    settle();
+    starts_.pop_back();
+    bytes_.resize(std::size_t{starts_.back()} + 1);
 }
 
 void SearchIndex::append(std::optional<TextView> value) {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include "platform/Text.h"
+#include "platform/UninitialisedVector.h"
 
 #include <cstdint>
 #include <memory>
@@ -25,33 +26,6 @@
 #include <vector>
 
 namespace fillahead {
-
-// Growing it leaves the new elements uninitialised, for buffers that are
-// grown first and then written: a search writes a slot for every row and
-// keeps those that match, loading writes each value's text where it grew the
-// buffer, so zeroing them first would double the memory touched.
-template <typename T>
-struct UninitialisedAllocator : std::allocator<T> {
-    template <typename U>
-    struct rebind {
-        using other = UninitialisedAllocator<U>;
-    };
-    UninitialisedAllocator() = default;
-    template <typename U>
-    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
-
-    template <typename U>
-    void construct(U* place) noexcept {
-        ::new (static_cast<void*>(place)) U;
-    }
-    template <typename U, typename... Arguments>
-    void construct(U* place, Arguments&&... arguments) {
-        ::new (static_cast<void*>(place)) U(std::forward<Arguments>(arguments)...);
-    }
-};
-
-template <typename T>
-using UninitialisedVector = std::vector<T, UninitialisedAllocator<T>>;
 
 // Rows (slots) in ascending order.
 using RowList = UninitialisedVector<std::uint32_t>;
@@ -89,6 +63,17 @@ public:
     // not well-formed UTF-8 or holds U+FFFE or U+FFFF.
     static constexpr std::size_t kNotUtf8 = static_cast<std::size_t>(-1);
     std::size_t appendUnsealedUtf8(std::string_view utf8, std::size_t readable, char16_t* text);
+    // A value from p up to the first byte delimiter, at most kMaxDelimited
+    // bytes, in UTF-8 without control characters, '<' or '&', whose UTF-16
+    // form is written to text (room for kMaxDelimited + 32 units) on the way;
+    // returns the delimiter's position, with the value's length in length.
+    // Anything else first (end included) is nullptr, adding nothing: the
+    // caller reads such a value its own way.
+    static constexpr std::size_t kMaxDelimited = 256;
+    const char* appendUnsealedDelimited(const char* p, const char* end, char delimiter,
+                                        char16_t* text, std::size_t& length);
+    // Takes back the last row added while building.
+    void dropLastUnsealed();
     void seal();
     std::uint32_t rowCount() const noexcept {
         return static_cast<std::uint32_t>(starts_.size() - 1);
@@ -102,6 +87,8 @@ public:
 
 private:
     void endRow();
+    // Drops the room appendUnsealedDelimited keeps past the end.
+    void settle();
     const std::vector<std::uint64_t>& signatures() const;
     void scanAll(std::string_view pattern, RowList& out) const;
     bool isNull(std::uint32_t row) const noexcept;
@@ -114,6 +101,7 @@ private:
 
     UninitialisedVector<char> bytes_;   // <sep> row0 <sep> row1 <sep> ... <sep> padding
     std::vector<std::uint32_t> starts_; // offset of the separator before each row, then the last
+    std::size_t slack_ = 0;             // bytes_ past the content while building
     mutable std::vector<std::uint64_t> signatures_; // per row, see SearchIndex.cpp
 };
 

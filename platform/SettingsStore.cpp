@@ -1,5 +1,6 @@
 #include "platform/SettingsStore.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/AutomationError.h"
 #include "platform/Path.h"
 
@@ -190,26 +191,15 @@ void FileSettingsStore::SaveSetting(TextView application, TextView section, Text
         target->values.emplace_back(keyName, Text(value));
     }
 
-    // Write beside the file and rename over it: readers see the old or the
-    // new settings, never a torn file.
-    fs::path temporary = file;
-    temporary += ".tmp";
-    const std::string rendered = render(document);
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(rendered.data(), static_cast<std::streamsize>(rendered.size()));
-        out.close();
-        if (!out) {
-            fs::remove(temporary, code);
-            throw AutomationError(error::PathFileAccessError,
-                                  u"Cannot write the settings file " + fromPath(file));
-        }
-    }
-    fs::rename(temporary, file, code);
-    if (code) {
-        fs::remove(temporary, code);
-        throw AutomationError(error::PathFileAccessError,
-                              u"Cannot replace the settings file " + fromPath(file));
+    // Replaced as a buffer file is: a temporary of this save's own, forced
+    // to disk and renamed over the file, so that two programs saving at once
+    // never write into one temporary, and a crash leaves the old settings
+    // or the new ones.
+    try {
+        removeStaleTemporaries(fromPath(file));
+        replaceFileAtomically(fromPath(file), render(document));
+    } catch (const AutomationError& e) {
+        throw AutomationError(error::PathFileAccessError, e.description());
     }
 }
 

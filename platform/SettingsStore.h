@@ -23,9 +23,9 @@ public:
 };
 
 // Settings in one INI-style file per application: <folder>/<application>/settings.ini
-// with [section] headers and key=value lines. Each save rewrites the file
-// atomically (a temporary file renamed over it), so a crash never leaves
-// half a file. The folder is $XDG_CONFIG_HOME, or ~/.config, by default.
+// with [section] headers and key=value lines. Each save replaces the file
+// atomically as a buffer file is replaced (AtomicFile), so a crash never
+// leaves half a file. The folder is $XDG_CONFIG_HOME, or ~/.config, by default.
 class FileSettingsStore final : public SettingsStore {
 public:
     explicit FileSettingsStore(std::filesystem::path folder = DefaultFolder());

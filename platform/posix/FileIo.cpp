@@ -110,7 +110,7 @@ SystemError File::stamp(FileStamp& out) const {
     return {};
 }
 
-SystemError File::readToEnd(std::string& out, std::size_t sizeHint) {
+SystemError File::readToEnd(UninitialisedVector<char>& out, std::size_t sizeHint) {
     std::size_t used = out.size();
     out.resize(used + sizeHint + 1); // one spare byte detects a file that grew
     for (;;) {
@@ -175,10 +175,34 @@ SystemError stampOf(const Text& path, FileStamp& out) {
 }
 
 SystemError replace(const Text& from, const Text& to) {
-    if (::rename(nativePath(from).c_str(), nativePath(to).c_str()) != 0) {
+    const std::string target = nativePath(to);
+    // rename() only asks whether the folder may be written; the file's own
+    // read-only state is ours to keep, as MoveFileEx keeps it on Windows.
+    struct stat status {};
+    if (::stat(target.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        (status.st_mode & S_IWUSR) == 0) {
+        return {EACCES, false, false,
+                fromUtf8(std::generic_category().message(EACCES)) + u" (the file is read-only)"};
+    }
+    if (::rename(nativePath(from).c_str(), target.c_str()) != 0) {
         return lastError();
     }
     return {};
+}
+
+SystemError flushFolder(const Text& folder) {
+    const std::string path = folder.empty() ? std::string(".") : nativePath(folder);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return lastError();
+    }
+    SystemError error;
+    // Some file systems cannot sync a folder (EINVAL): nothing more to do there.
+    if (fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP) {
+        error = lastError();
+    }
+    ::close(fd);
+    return error;
 }
 
 SystemError remove(const Text& path) {

@@ -134,7 +134,7 @@ SystemError File::stamp(FileStamp& out) const {
     return stampFromHandle(handleOf(handle_), out);
 }
 
-SystemError File::readToEnd(std::string& out, std::size_t sizeHint) {
+SystemError File::readToEnd(UninitialisedVector<char>& out, std::size_t sizeHint) {
     std::size_t used = out.size();
     out.resize(used + sizeHint + 1); // one spare byte detects a file that grew
     for (;;) {
@@ -201,9 +201,17 @@ SystemError stampOf(const Text& path, FileStamp& out) {
 }
 
 SystemError replace(const Text& from, const Text& to) {
+    // Windows refuses to replace a read-only file (access denied); asked
+    // first, so that every implementation of the call agrees (Wine's
+    // replaces it).
+    const DWORD attributes = GetFileAttributesW(wide(to));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return errorFrom(ERROR_ACCESS_DENIED);
+    }
     // Windows refuses to replace a file that is open, and another program
     // may be reading the old one for a few milliseconds: try again for a
-    // while. A read-only file is refused at once.
+    // while.
     constexpr DWORD kPatienceMilliseconds = 2000;
     const DWORD start = GetTickCount();
     for (;;) {
@@ -211,15 +219,19 @@ SystemError replace(const Text& from, const Text& to) {
             return {};
         }
         const DWORD code = GetLastError();
-        const DWORD attributes = GetFileAttributesW(wide(to));
         const bool inUse = (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) &&
                            attributes != INVALID_FILE_ATTRIBUTES &&
-                           (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+                           (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
         if (!inUse || GetTickCount() - start >= kPatienceMilliseconds) {
             return errorFrom(code);
         }
         Sleep(1);
     }
+}
+
+SystemError flushFolder(const Text& /*folder*/) {
+    // MOVEFILE_WRITE_THROUGH in replace() returns once the rename is on disk.
+    return {};
 }
 
 SystemError remove(const Text& path) {

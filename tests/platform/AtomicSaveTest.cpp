@@ -89,6 +89,68 @@ TEST(AtomicSave, FailuresTheSystemReportsNameTheFile) {
     EXPECT_EQ(folder.names(), std::vector<std::string>{"taken.xml"});
 }
 
+// The rename is forced to disk after it is done; when that fails the save
+// says so, though the new content is in place.
+TEST(AtomicSave, TheRenameIsForcedToDiskAfterIt) {
+    TemporaryFolder folder;
+    const Text path = folder.path("buffer.xml");
+    Recordset records;
+    fill(records, {u"old"});
+    std::vector<ReplaceStep> steps;
+    setReplaceFailureHookForTesting([&](ReplaceStep step) {
+        steps.push_back(step);
+        return false;
+    });
+    records.Save(path);
+    setReplaceFailureHookForTesting(nullptr);
+    EXPECT_EQ(steps, (std::vector<ReplaceStep>{ReplaceStep::Create, ReplaceStep::Write,
+                                               ReplaceStep::Flush, ReplaceStep::Close,
+                                               ReplaceStep::Rename, ReplaceStep::FlushFolder}));
+
+    records.AddNew(u"SavedStringField", u"new");
+    {
+        const FailingStep failing(ReplaceStep::FlushFolder);
+        const std::string description = saveError(records, path);
+        EXPECT_NE(description.find("forcing the replacement to disk failed"), std::string::npos)
+            << description;
+    }
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"buffer.xml"});
+    Recordset reloaded;
+    reloaded.Open(path);
+    EXPECT_EQ(render(reloaded), "old\nnew\n");
+}
+
+// A file the user made read-only is not replaced, on any platform: the save
+// fails as Windows fails it, and the file and the folder stay as they were.
+TEST(AtomicSave, AReadOnlyFileIsRefused) {
+    TemporaryFolder folder;
+    const Text path = folder.path("buffer.xml");
+    Recordset records;
+    fill(records, {u"old"});
+    records.Save(path);
+    const std::string old = readBytes(path);
+    const auto writable = std::filesystem::perms::owner_write |
+                          std::filesystem::perms::group_write |
+                          std::filesystem::perms::others_write;
+    std::filesystem::permissions(toPath(path), writable, std::filesystem::perm_options::remove);
+    records.AddNew(u"SavedStringField", u"new");
+
+    const std::string description = saveError(records, path);
+    EXPECT_NE(description.find("Cannot save '" + toUtf8(path) + "': replacing the old file failed"),
+              std::string::npos)
+        << description;
+    EXPECT_EQ(readBytes(path), old);
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"buffer.xml"});
+
+    // Writable again, it is replaced as before.
+    std::filesystem::permissions(toPath(path), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    records.Save(path);
+    Recordset reloaded;
+    reloaded.Open(path);
+    EXPECT_EQ(render(reloaded), "old\nnew\n");
+}
+
 TEST(AtomicSave, StaleTemporariesAreRemovedYoungOnesKept) {
     TemporaryFolder folder;
     const std::vector<std::string> names = {"a.xml.1f-0.fillahead-tmp", "b.xml.2e-3.fillahead-tmp",

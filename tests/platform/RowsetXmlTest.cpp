@@ -102,6 +102,39 @@ TEST(RowsetXml, KeepsTheFieldDescriptionsOfAFileAndAliasesNamesXmlCannotCarry) {
     EXPECT_EQ(render(odd), "a|-|b\n");
 }
 
+// Names that XML allows since its fifth edition but not before (U+10400,
+// the ligature U+0133, U+2170) would make other XML readers refuse the file:
+// they are aliased too. Letters the older rules know stay as they are.
+TEST(RowsetXml, NamesOutsideTheOlderXmlNameRulesAreAliased) {
+    TemporaryFolder folder;
+    Recordset records;
+    const std::vector<Text> names = {u"\U00010400", u"ĳssel",     u"Nr\u2170",
+                                     u"กขค",        u"Straße·Nr", u"x\u0301"};
+    for (const Text& name : names) {
+        records.AppendField({name});
+    }
+    records.Open();
+    records.AddNew(names[0], u"a");
+    for (std::size_t field = 1; field < names.size(); ++field) {
+        records.SetFieldValue(names[field], toText(static_cast<std::int64_t>(field)));
+    }
+    records.Save(folder.path("names.xml"));
+    const std::string text = readBytes(folder.path("names.xml"));
+    EXPECT_NE(text.find("name='c0' rs:name='\xF0\x90\x90\x80'"), std::string::npos) << text;
+    EXPECT_NE(text.find("name='c1' rs:name='ĳssel'"), std::string::npos) << text;
+    EXPECT_NE(text.find("name='c2' rs:name='Nr\u2170'"), std::string::npos) << text;
+    EXPECT_NE(text.find("<z:row c0='a' c1='1' c2='2' กขค='3' Straße·Nr='4' x\u0301='5'/>"),
+              std::string::npos)
+        << text;
+
+    Recordset reloaded;
+    reloaded.Open(folder.path("names.xml"));
+    for (std::size_t field = 0; field < names.size(); ++field) {
+        EXPECT_EQ(reloaded.Field(field).name, names[field]);
+    }
+    EXPECT_EQ(render(reloaded), "a|1|2|3|4|5\n");
+}
+
 TEST(RowsetXml, AppendedFieldDefinitionsComeBackAndReplaceTheAppendedOnes) {
     TemporaryFolder folder;
     Recordset records;
@@ -287,6 +320,49 @@ TEST(RowsetXml, ElementsAmongTheRowsThatAreNotRowsArePassedOver) {
     EXPECT_EQ(render(records), "a\nb\nc\nd\ne\nf\ng\ni\nj\nl\n");
 }
 
+// Rows that repeat the one before are read on a quick path that decodes as
+// it scans; whatever it does not take goes the general way, as exactly.
+TEST(RowsetXml, RepeatedRowsAreReadAsStrictlyAndAsExactlyAsTheFirst) {
+    const std::string two = "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
+                            "xmlns:rs='urn:schemas-microsoft-com:rowset' xmlns:z='#RowsetSchema'>"
+                            "<s:Schema id='RowsetSchema'><s:ElementType name='row'>"
+                            "<s:AttributeType name='F'/><s:AttributeType name='G'/>"
+                            "</s:ElementType></s:Schema>\n<rs:data>\n";
+    const std::string rows = "<z:row F='a' G='b'/>\r\n\t<z:row F='c' G='d'/>\n";
+    const std::string longValue(300, 'x');
+    TemporaryFolder folder;
+    const Text path = folder.path("rows.xml");
+    // A reference, a line break or a long value in the second field, the
+    // other quote, Nulls, a field left out: each row comes whole.
+    writeBytes(path, two + rows + "<z:row F='e' G='&#x27;'/><z:row F='f' G='g\nh'/>" +
+                         "<z:row F=\"i'\" G='" + longValue + "'/><z:row G='j'/><z:row F='k'/>" +
+                         "<z:row F='l' G='m'/><z:row F='ü' G='Ω'/></rs:data></xml>");
+    Recordset records;
+    records.Open(path);
+    EXPECT_EQ(render(records), "a|b\nc|d\ne|'\nf|g h\ni'|" + longValue + "\n-|j\nk|-\nl|m\nü|Ω\n");
+
+    for (const auto& [row, problem] : std::vector<std::pair<std::string, std::string>>{
+             {"<z:row F='x' G='caf\xC3'/>", "line 6: invalid UTF-8"},
+             {"<z:row F='x' G='\xEF\xBF\xBE'/>", "line 6: character U+FFFE"},
+             {"<z:row F='\x01' G='x'/>", "line 6: control character U+0001"},
+             {"<z:row F='x' G='a<'/>", "line 6: '<' inside the value"},
+             {"<z:row F='x' G='&bad;'/>", "line 6: unknown entity '&bad;'"},
+             {"<z:row F='x' F='y'/>", "line 6: the attribute 'F' appears twice"},
+             {"<z:row F='x' G='y'>", "line 6: the end tag 'rs:data' does not match"},
+             {"<z:row F='x' q:G='y'/>", "line 6: the namespace prefix 'q' is not declared"},
+             {"<z:row F='x' G='y'/>text", "line 6: unexpected text inside 'rs:data'"},
+         }) {
+        expectRefused(two + rows + "\n" + row + "</rs:data></xml>", problem);
+    }
+    // Cut anywhere in the rows, the file is refused.
+    const std::string whole = two + rows + rows + "</rs:data></xml>";
+    for (std::size_t length = two.size(); length < whole.size(); ++length) {
+        RecordTable table;
+        EXPECT_THROW(rowsetxml::read(whole.substr(0, length), table, u"cut.xml"), AutomationError)
+            << length;
+    }
+}
+
 TEST(RowsetXml, DamagedFilesAreRefusedWhole) {
     expectRefused("", "the file is empty");
     expectRefused("\xEF\xBB\xBF", "the file is empty");
@@ -307,6 +383,59 @@ TEST(RowsetXml, DamagedFilesAreRefusedWhole) {
     expectRefused("<!DOCTYPE xml [<!ENTITY a 'aaaa'>]><xml/>", "document type declaration");
     expectRefused(kHead + "<z:row F='x'/></rs:data></xml><!-- open",
                   "inside an unterminated comment");
+}
+
+// The namespace rules: one declaration of a prefix per tag, and never two
+// attributes that differ only in the prefix bound to one namespace (a file
+// that broke them would load, and its own save would not).
+TEST(RowsetXml, FilesBreakingTheNamespaceRulesAreRefused) {
+    const std::string schemaHead = "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' "
+                                   "xmlns:rs='urn:schemas-microsoft-com:rowset' "
+                                   "xmlns:r2='urn:schemas-microsoft-com:rowset' "
+                                   "xmlns:z='#RowsetSchema' xmlns:a='urn:x' xmlns:b='urn:&#x78;'>"
+                                   "<s:Schema id='RowsetSchema'><s:ElementType name='row'>";
+    const std::string tail = "</s:ElementType></s:Schema><rs:data/></xml>";
+    expectRefused("<xml xmlns:s='urn:a' xmlns:s='urn:a'/>",
+                  "line 1: the namespace prefix 's' is declared twice in the tag 'xml'");
+    expectRefused("<xml><z xmlns='urn:a' xmlns='urn:b'/></xml>",
+                  "the default namespace is declared twice in the tag 'z'");
+    expectRefused(schemaHead + "<s:AttributeType name='F' rs:nullable='true' r2:nullable='true'/>" +
+                      tail,
+                  "the attribute 'r2:nullable' in the tag 's:AttributeType' repeats another one");
+    // Namespaces of no meaning to the layout, told apart by their URIs.
+    expectRefused(schemaHead + "<s:AttributeType name='F' a:x='1' b:x='2'/>" + tail,
+                  "the attribute 'b:x'");
+
+    TemporaryFolder folder;
+    const Text path = folder.path("lawful.xml");
+    // The same prefix declared again on an inner element, one local name in
+    // two namespaces: both lawful.
+    writeBytes(path, "<xml xmlns:s='uuid:BDC6E3F0-6DA3-11d1-A2A3-00AA00C14882' xmlns:rs='urn:r'>"
+                     "<s:Schema id='RowsetSchema' xmlns:rs='urn:schemas-microsoft-com:rowset'>"
+                     "<s:ElementType name='row'><s:AttributeType name='F' rs:nullable='true' "
+                     "s:nullable='true' xmlns:c='urn:c' c:nullable='x'/></s:ElementType>"
+                     "</s:Schema><rs:data xmlns:rs='urn:schemas-microsoft-com:rowset' "
+                     "xmlns:z='#RowsetSchema'><z:row F='v'/></rs:data></xml>");
+    Recordset records;
+    records.Open(path);
+    EXPECT_EQ(render(records), "v\n");
+}
+
+// Character references with any number of leading zeros, as XML allows.
+TEST(RowsetXml, CharacterReferencesMayHaveLeadingZeros) {
+    TemporaryFolder folder;
+    const Text path = folder.path("zeros.xml");
+    writeBytes(path, kHead + "<z:row F='&#x00000000000000041;&#0000000000000000066;&#x0;"
+                             "&#x000000000000000000000000000000001F600;'/></rs:data></xml>");
+    Recordset records;
+    records.Open(path);
+    EXPECT_EQ(records.ValueAt(records.BookmarkAt(0), 0).toText(),
+              Text(u"AB") + char16_t(0) + u"\U0001F600");
+    // Zeros do not hide a number beyond the last code point.
+    expectRefused(kHead + "<z:row F='&#x000000000000110000;'/></rs:data></xml>",
+                  "the character reference '&#x000000000000110000;' is not a valid character");
+    expectRefused(kHead + "<z:row F='&#x0000000000000000000000000000000000041'/></rs:data></xml>",
+                  "'&' that does not start a reference");
 }
 
 TEST(RowsetXml, EveryTruncationOfAFileIsRefused) {

@@ -9,8 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace fillahead {
 namespace {
@@ -93,6 +99,63 @@ TEST(FileSettingsStore, KeepsValuesPerApplicationAndSectionInOneFile) {
     EXPECT_TRUE(std::filesystem::exists(root.path() / "Fillahead" / "settings.ini"));
     EXPECT_FALSE(std::filesystem::exists(root.path() / "Fillahead" / "settings.ini.tmp"));
 }
+
+// Each save writes a temporary of its own: a name another program's save
+// (or anything else) holds does not stand in the way, and none is left.
+TEST(FileSettingsStore, SavesThroughATemporaryOfTheirOwn) {
+    TempFolder root;
+    FileSettingsStore store(root.path());
+    store.SaveSetting(u"Fillahead", u"PropertySection", u"GlobalBufferSize", u"2");
+    std::filesystem::create_directory(root.path() / "Fillahead" / "settings.ini.tmp");
+    store.SaveSetting(u"Fillahead", u"PropertySection", u"GlobalBufferSize", u"3");
+    EXPECT_EQ(store.GetSetting(u"Fillahead", u"PropertySection", u"GlobalBufferSize", u""), u"3");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(root.path() / "Fillahead")) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"settings.ini", "settings.ini.tmp"}));
+}
+
+#ifndef _WIN32
+// Two programs saving the same setting over and over: no save fails, and
+// the file always holds one of the values whole.
+TEST(FileSettingsStore, TwoProgramsSavingAtOnceNeitherFailNorTearTheFile) {
+    TempFolder root;
+    FileSettingsStore(root.path()).SaveSetting(u"Fillahead", u"S", u"Key", u"start");
+    const auto saver = [&](const Text& value) {
+        const pid_t child = fork();
+        if (child == 0) {
+            int status = 0;
+            try {
+                FileSettingsStore store(root.path());
+                for (int i = 0; i < 300; ++i) {
+                    store.SaveSetting(u"Fillahead", u"S", u"Key", value + toText(i % 10));
+                }
+            } catch (...) {
+                status = 1;
+            }
+            _exit(status); // never back into the test runner
+        }
+        return child;
+    };
+    const pid_t first = saver(u"first value ");
+    const pid_t second = saver(u"second value ");
+    FileSettingsStore reader(root.path());
+    for (int i = 0; i < 300; ++i) {
+        const Text value = reader.GetSetting(u"Fillahead", u"S", u"Key", u"");
+        ASSERT_TRUE(value == u"start" ||
+                    (value.size() == 13 && value.starts_with(u"first value ")) ||
+                    (value.size() == 14 && value.starts_with(u"second value ")))
+            << toUtf8(value);
+    }
+    for (const pid_t child : {first, second}) {
+        int status = -1;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+}
+#endif
 
 TEST(FileSettingsStore, ADamagedFileLosesOnlyWhatIsDamaged) {
     TempFolder root;
