@@ -153,7 +153,7 @@ LRESULT ListSurfaceWin32::handle(HWND window, UINT message, WPARAM wParam, LPARA
         wheel(GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
     case WM_SETTINGCHANGE:
-        fonts_.reset(); // the message font may have changed
+        font_.reset(); // the message font may have changed
         Invalidate();
         break;
     case WM_SYSCOLORCHANGE:
@@ -193,18 +193,18 @@ void ListSurfaceWin32::draw(HDC target, const ListPaint& paint) {
     if (size.cx <= 0 || size.cy <= 0) {
         return;
     }
-    const ListFonts& listFonts = fonts();
+    const ListFont& listFont = font();
     const int barWidth = scrollBarWidth();
     // Drawn off screen and copied in one go, so that a list repainted on
     // every key stroke never flickers.
     const UniqueMemoryDC memory(CreateCompatibleDC(target));
     const UniqueBitmap bitmap(CreateCompatibleBitmap(target, size.cx, size.cy));
     if (!memory || !bitmap) {
-        PaintList(target, size, paint, listFonts, barWidth);
+        PaintList(target, size, paint, listFont, barWidth);
         return;
     }
     const SelectedObject selected(memory.get(), bitmap.get());
-    PaintList(memory.get(), size, paint, listFonts, barWidth);
+    PaintList(memory.get(), size, paint, listFont, barWidth);
     BitBlt(target, 0, 0, size.cx, size.cy, memory.get(), 0, 0, SRCCOPY);
 }
 
@@ -311,12 +311,12 @@ int ListSurfaceWin32::scrollBarWidth() {
     return SystemMetricForDpi(SM_CXVSCROLL, DpiOf(window_.get()));
 }
 
-const ListFonts& ListSurfaceWin32::fonts() {
+const ListFont& ListSurfaceWin32::font() {
     const UINT dpi = DpiOf(window_.get());
-    if (!fonts_ || fonts_->Dpi() != dpi) {
-        fonts_ = std::make_unique<ListFonts>(dpi);
+    if (!font_ || font_->Dpi() != dpi) {
+        font_ = std::make_unique<ListFont>(dpi);
     }
-    return *fonts_;
+    return *font_;
 }
 
 } // namespace fillahead::win32

@@ -42,12 +42,12 @@ private:
     void scrollTo(const ListPaint& paint, std::int32_t firstRow);
     void syncScrollBar(const ListPaint& paint);
     int scrollBarWidth();
-    const ListFonts& fonts();
+    const ListFont& font();
 
     ListSurfaceClient& client_;
     UniqueWindow window_;
     HWND scrollBar_ = nullptr; // a child, destroyed with the window
-    std::unique_ptr<ListFonts> fonts_;
+    std::unique_ptr<ListFont> font_;
     int wheelDelta_ = 0; // turned but not yet a whole row
 };
 

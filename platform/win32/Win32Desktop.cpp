@@ -76,10 +76,10 @@ double Win32Desktop::TwipsPerPixelY() {
 
 std::int32_t Win32Desktop::ListRowHeight() {
     const UINT dpi = DpiOf(hostWindow());
-    if (!fonts_ || fonts_->Dpi() != dpi) {
-        fonts_ = std::make_unique<ListFonts>(dpi);
+    if (!font_ || font_->Dpi() != dpi) {
+        font_ = std::make_unique<ListFont>(dpi);
     }
-    return fonts_->RowHeight();
+    return font_->RowHeight();
 }
 
 WindowHandle Win32Desktop::ShowAboutBox(const AboutInfo& about) {

@@ -10,7 +10,7 @@
 
 namespace fillahead::win32 {
 
-class ListFonts;
+class ListFont;
 
 class Win32Desktop final : public Desktop {
 public:
@@ -34,7 +34,7 @@ public:
 
 private:
     AboutBoxes aboutBoxes_;
-    std::unique_ptr<ListFonts> fonts_; // at the DPI last asked for
+    std::unique_ptr<ListFont> font_; // at the DPI last asked for
 };
 
 } // namespace fillahead::win32
