@@ -48,6 +48,7 @@ std::vector<Entry>& imported() {
         FILLAHEAD_COUNTED(MoveWindow, Placement),
         FILLAHEAD_COUNTED(SetScrollInfo, ScrollBar),
         FILLAHEAD_COUNTED(GetScrollInfo, ScrollBar),
+        FILLAHEAD_COUNTED(GetScrollBarInfo, ScrollBar),
         FILLAHEAD_COUNTED(SelectObject, Selection),
         FILLAHEAD_COUNTED(InvalidateRect, Invalidation),
         FILLAHEAD_COUNTED(RedrawWindow, Invalidation),

@@ -13,7 +13,7 @@ namespace fillahead::bench {
 
 enum class CallKind {
     Placement,    // SetWindowPos, ShowWindow, MoveWindow
-    ScrollBar,    // SetScrollInfo, GetScrollInfo
+    ScrollBar,    // SetScrollInfo, GetScrollInfo, GetScrollBarInfo
     Selection,    // SelectObject
     Invalidation, // InvalidateRect, RedrawWindow, UpdateWindow
     GdiObject,    // fonts, bitmaps and memory DCs made

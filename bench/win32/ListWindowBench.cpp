@@ -1,6 +1,7 @@
 // The engine with its real list window, typed into at a person's pace: for
 // every key the time from OnTextChange to the painted list (the list and its
-// scroll bar drawn, nothing left to paint) and the Win32 calls it took, on
+// scroll bar drawn, nothing left to paint; "in call" is the mean part of it
+// until OnTextChange returned) and the Win32 calls it took, on
 // histories of 1,000 and 20,000 values; then storing a value with and without
 // trimming, and the key after it, which loads the buffer again.
 //
@@ -155,6 +156,7 @@ std::vector<Text> typing() {
 
 struct KeyResult {
     double milliseconds = 0;
+    double inCall = 0; // of it until OnTextChange returned
     CallCounts calls{};
 };
 
@@ -171,11 +173,14 @@ KeyResult timeKey(Fillahead& engine, const Text& text) {
     const CallCounts before = CountedCalls();
     const std::int64_t start = now();
     engine.OnTextChange(text);
+    const std::int64_t returned = now();
     UncountedRedrawWindow(reinterpret_cast<HWND>(static_cast<std::intptr_t>(engine.hWnd())),
                           nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     const std::int64_t end = now();
     static const double perMillisecond = ticksPerMillisecond();
-    return {static_cast<double>(end - start) / perMillisecond, difference(CountedCalls(), before)};
+    return {static_cast<double>(end - start) / perMillisecond,
+            static_cast<double>(returned - start) / perMillisecond,
+            difference(CountedCalls(), before)};
 }
 
 double median(std::vector<double> values) {
@@ -197,10 +202,12 @@ double mean(const std::vector<double>& values) {
 
 struct Group {
     std::vector<double> milliseconds;
+    std::vector<double> inCall;
     CallCounts calls{};
 
     void add(const KeyResult& key) {
         milliseconds.push_back(key.milliseconds);
+        inCall.push_back(key.inCall);
         for (std::size_t i = 0; i < calls.size(); ++i) {
             calls[i] += key.calls[i];
         }
@@ -208,7 +215,8 @@ struct Group {
 };
 
 void printHeader() {
-    std::printf("%-7s %-15s %5s %8s %8s |", "values", "keys", "keys", "mean ms", "median");
+    std::printf("%-7s %-15s %5s %8s %8s %8s |", "values", "keys", "keys", "mean ms", "median",
+                "in call");
     for (const char* name : kCallKindNames) {
         std::printf(" %11s", name);
     }
@@ -220,8 +228,8 @@ void printGroup(const char* values, const char* name, const Group& group) {
         return;
     }
     const double keys = static_cast<double>(group.milliseconds.size());
-    std::printf("%-7s %-15s %5zu %8.3f %8.3f |", values, name, group.milliseconds.size(),
-                mean(group.milliseconds), median(group.milliseconds));
+    std::printf("%-7s %-15s %5zu %8.3f %8.3f %8.3f |", values, name, group.milliseconds.size(),
+                mean(group.milliseconds), median(group.milliseconds), mean(group.inCall));
     for (const std::uint64_t calls : group.calls) {
         std::printf(" %11.1f", static_cast<double>(calls) / keys);
     }
@@ -261,6 +269,46 @@ void typingBench(Host& host, std::size_t values, const char* label, std::chrono:
     for (const char* name : {"all", "rows unchanged", "rows changed", "shown again", "hidden"}) {
         printGroup(label, name, groups[name]);
     }
+}
+
+// What any repaint costs here: a plain topmost popup of the list's size,
+// filled on every paint, invalidated and painted once per key.
+LRESULT CALLBACK plainPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint{};
+        const HDC dc = BeginPaint(window, &paint);
+        FillRect(dc, &paint.rcPaint, GetSysColorBrush(COLOR_WINDOW));
+        EndPaint(window, &paint);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void plainPopupBench(std::chrono::milliseconds pace, int keys) {
+    WNDCLASSEXW description{};
+    description.cbSize = sizeof description;
+    description.lpfnWndProc = plainPaint;
+    description.hInstance = GetModuleHandleW(nullptr);
+    description.lpszClassName = L"FillaheadBenchPlainPopup";
+    RegisterClassExW(&description);
+    HWND popup = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW,
+                                 description.lpszClassName, L"", WS_POPUP, 120, 144, 320, 170,
+                                 nullptr, nullptr, description.hInstance, nullptr);
+    SetWindowPos(popup, HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    Group group;
+    static const double perMillisecond = ticksPerMillisecond();
+    for (int key = 0; key < keys; ++key) {
+        idle(pace);
+        const CallCounts before = CountedCalls();
+        const std::int64_t start = now();
+        InvalidateRect(popup, nullptr, FALSE);
+        UncountedRedrawWindow(popup, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        const double milliseconds = static_cast<double>(now() - start) / perMillisecond;
+        group.add({milliseconds, milliseconds, difference(CountedCalls(), before)});
+    }
+    DestroyWindow(popup);
+    printGroup("-", "plain popup", group);
 }
 
 // Storing a new value into a history of 20,000 values, within a folder limit
@@ -317,6 +365,7 @@ int run(int argc, char** argv) {
     printHeader();
     typingBench(host, 1000, "1,000", pace, rounds);
     typingBench(host, 20000, "20,000", pace, rounds);
+    plainPopupBench(pace, static_cast<int>(typing().size()));
     std::printf("\n");
     commitBench(host, pace);
     std::filesystem::remove_all(benchFolder(), ignored);

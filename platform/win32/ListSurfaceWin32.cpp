@@ -6,6 +6,7 @@
 #include "platform/win32/WindowClass.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace fillahead::win32 {
 namespace {
@@ -42,6 +43,14 @@ std::int16_t shiftState(WPARAM keys) {
 
 bool sameScrollInfo(const SCROLLINFO& a, const SCROLLINFO& b) {
     return a.nMin == b.nMin && a.nMax == b.nMax && a.nPage == b.nPage && a.nPos == b.nPos;
+}
+
+// Whether a scroll bar in the same place would be drawn the same: its arrows,
+// its thumb and the states of its parts.
+bool sameLook(const SCROLLBARINFO& a, const SCROLLBARINFO& b) {
+    return a.dxyLineButton == b.dxyLineButton && a.xyThumbTop == b.xyThumbTop &&
+           a.xyThumbBottom == b.xyThumbBottom &&
+           std::equal(std::begin(a.rgstate), std::end(a.rgstate), std::begin(b.rgstate));
 }
 
 constexpr UINT_PTR kDoubleClickTimer = 1;
@@ -375,31 +384,42 @@ bool ListSurfaceWin32::syncScrollBar(const ListPaint& paint) {
         }
         return false;
     }
-    bool changed = false;
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
     info.nMax = std::max(0, paint.rowCount - 1);
     info.nPage = static_cast<UINT>(std::max(0, paint.pageRows));
     info.nPos = paint.firstRow;
-    // Without a redraw of its own: it is drawn once, after the list.
-    if (barInfo_.cbSize == 0 || !sameScrollInfo(info, barInfo_)) {
+    // Without a redraw of its own: it is drawn once, with the list.
+    const bool infoChanged = barInfo_.cbSize == 0 || !sameScrollInfo(info, barInfo_);
+    if (infoChanged) {
         SetScrollInfo(scrollBar_, SB_CTL, &info, FALSE);
         barInfo_ = info;
-        changed = true;
     }
     const int width = measures().scrollBarWidth;
     const WindowRect& grid = paint.grid;
     const RECT rect{grid.Right - width, grid.Top, grid.Right,
                     grid.Top + std::max(0, grid.Height())};
-    if (!barShown_ || !EqualRect(&rect, &barRect_)) {
+    const bool placed = !barShown_ || !EqualRect(&rect, &barRect_);
+    if (placed) {
         SetWindowPos(scrollBar_, nullptr, rect.left, rect.top, width, rect.bottom - rect.top,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         barShown_ = true;
         barRect_ = rect;
-        changed = true;
     }
-    return changed;
+    if (!placed && !infoChanged) {
+        return false;
+    }
+    // Drawn again only when it looks different: a count that changes by a
+    // few rows among thousands leaves the thumb where it is, and drawing a
+    // scroll bar is far from free (under Wine it costs more than the list).
+    SCROLLBARINFO look{};
+    look.cbSize = sizeof look;
+    const bool known = GetScrollBarInfo(scrollBar_, OBJID_CLIENT, &look) != FALSE;
+    const bool looksDifferent = placed || !known || !barLookKnown_ || !sameLook(look, barLook_);
+    barLook_ = look;
+    barLookKnown_ = known;
+    return looksDifferent;
 }
 
 const ListSurfaceWin32::Measures& ListSurfaceWin32::measures() {
@@ -413,6 +433,7 @@ void ListSurfaceWin32::forgetMeasures() {
     measures_.reset();
     backBuffer_.reset();
     barRect_ = {}; // its width follows the DPI
+    barLookKnown_ = false;
     invalidated_ = false;
     Invalidate();
 }

@@ -66,10 +66,12 @@ private:
     HWND scrollBar_ = nullptr; // a child, destroyed with the window
     std::unique_ptr<Measures> measures_;
     std::unique_ptr<BackBuffer> backBuffer_;
-    // The scroll bar as it was last set.
+    // The scroll bar as it was last set, and how it looked.
     bool barShown_ = false;
     RECT barRect_{};
     SCROLLINFO barInfo_{};
+    SCROLLBARINFO barLook_{};
+    bool barLookKnown_ = false;
     bool invalidated_ = false; // and not painted since
     int wheelDelta_ = 0;       // turned but not yet a whole row
     // The last button pressed over the list: which, when and where.
