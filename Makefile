@@ -18,7 +18,7 @@ FUZZ := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 10
 
 .PHONY: all deps native windows i686 sanitize fuzz test test-native test-windows \
-	test-sanitize test-fuzz demo format clean
+	test-sanitize test-fuzz bench-windows demo format clean
 
 all: native windows
 
@@ -72,6 +72,14 @@ test-fuzz: fuzz
 	  -artifact_prefix=$(FUZZ)/ $(FUZZ)/corpus/recordset_filter fuzz/seeds/filter
 
 test: test-native test-windows i686 test-sanitize test-fuzz
+
+# The list window's speed under Wine: key to painted list and Win32 calls per
+# key, and storing a value (bench/win32).
+bench-windows: windows
+	cmake --build $(WIN64) -j$(JOBS) --target list_window_bench
+	cmake/wine-session start $(WIN64)
+	cmake/wine-run $(WIN64)/bench/win32/list_window_bench.exe; status=$$?; \
+	  cmake/wine-session stop $(WIN64); exit $$status
 
 demo: deps
 	cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=Release \

@@ -274,6 +274,7 @@ void DemoForm::BeforeListShow() {
     engine_->LetLeft(static_cast<float>(rect.left));
     engine_->LetTop(static_cast<float>(rect.bottom));
     engine_->LetWidth(static_cast<float>(rect.right - rect.left));
+    engine_->LetHeight(static_cast<float>(rect.bottom - rect.top));
 }
 
 void DemoForm::TextChange(const Text& NewText) {

@@ -65,6 +65,8 @@ void Fillahead::OnTextChange(TextView NewText) {
         ignoreErrors([&] { grid().Columns(0).SetAlignment(Alignment_); });
         ignoreErrors([&] { grid().SetBackColor(BackColor_); });
         ignoreErrors([&] { window().SetBackColor(grid().BackColor()); });
+        // The field's height, so that a list that does not fit below it can go above it.
+        ignoreErrors([&] { window().SetFieldHeight(toPixel(Height_)); });
         ignoreErrors([&] {
             services_.desktop->SetWindowPos(window().hWnd(), kTopmost, toPixel(Left_),
                                             toPixel(Top_), toPixel(Width_), 0,

@@ -1,5 +1,6 @@
 #include "listwindow/frmList.h"
 
+#include "listwindow/ListPlacement.h"
 #include "platform/AutomationError.h"
 
 #include <algorithm>
@@ -15,9 +16,8 @@ std::int32_t toPixels(float twips, double twipsPerPixel) {
 } // namespace
 
 frmList::frmList(Desktop& desktop)
-    : desktop_(desktop),
-      grid_(static_cast<float>(desktop.ListRowHeight() * desktop.TwipsPerPixelY()),
-            [this] { invalidate(); }) {
+    : desktop_(desktop), scale_(desktop.TwipsPerPixel()),
+      grid_(static_cast<float>(desktop.ListRowHeight() * scale_.y), [this] { invalidate(); }) {
     surface_ = desktop_.CreateListSurface(*this);
     Form_Resize();
 }
@@ -30,12 +30,57 @@ WindowHandle frmList::hWnd() const {
 
 void frmList::SetHeight(float twips) {
     height_ = twips;
-    surface_->SetHeight(std::max(0, toPixels(twips, desktop_.TwipsPerPixelY())));
+    // Once per height given (once per key): the layout and its painting
+    // convert with the same measure.
+    scale_ = desktop_.TwipsPerPixel();
+    surface_->Move(placement(std::max(0, toPixels(twips, scale_.y))));
     Form_Resize();
 }
 
+WindowRect frmList::placement(std::int32_t pixels) {
+    const WindowRect now = surface_->Rect();
+    // Anywhere but where it was shown from the last anchor, the window was
+    // placed anew: by the engine, at height 0, under a field.
+    if (!(now == placed_ && placed_.Height() > 0)) {
+        anchorLeft_ = now.Left;
+        anchorTop_ = now.Top;
+        workArea_.reset();
+    }
+    const std::int32_t width = now.Width();
+    if (pixels == 0) {
+        placed_ = {anchorLeft_, anchorTop_, anchorLeft_ + width, anchorTop_};
+        return placed_;
+    }
+    if (!workArea_) {
+        const std::int32_t fieldHeight = std::max(1, fieldHeight_);
+        workArea_ = desktop_.WorkArea(
+            {anchorLeft_, anchorTop_ - fieldHeight, anchorLeft_ + width, anchorTop_});
+    }
+    std::optional<std::int32_t> top;
+    if (anchorTop_ + pixels > workArea_->Bottom) {
+        top = fieldTop(width); // only asked for when it matters
+    }
+    placed_ = PlaceList(anchorLeft_, top, anchorTop_, width, pixels, *workArea_);
+    return placed_;
+}
+
+std::optional<std::int32_t> frmList::fieldTop(std::int32_t width) {
+    if (fieldHeight_ > 0) {
+        return anchorTop_ - fieldHeight_;
+    }
+    // A host that does not tell the field's height: the focused window, when
+    // the list hangs right under it.
+    const WindowHandle focus = desktop_.GetFocus();
+    WindowRect field;
+    if (focus != 0 && desktop_.GetWindowRect(focus, field) && field.Bottom == anchorTop_ &&
+        field.Left < anchorLeft_ + width && anchorLeft_ < field.Right && field.Top < field.Bottom) {
+        return field.Top;
+    }
+    return std::nullopt;
+}
+
 float frmList::Width() const {
-    return static_cast<float>(surface_->Rect().Width() * desktop_.TwipsPerPixelX());
+    return static_cast<float>(surface_->Rect().Width() * scale_.x);
 }
 
 void frmList::SetBackColor(std::uint32_t color) {
@@ -67,8 +112,8 @@ void frmList::Form_Resize() {
     shape_.Width = scaleWidth;
     shape_.Height = scaleHeight;
 
-    const auto bx = static_cast<float>(shape_.BorderWidth * desktop_.TwipsPerPixelX());
-    const auto by = static_cast<float>(shape_.BorderWidth * desktop_.TwipsPerPixelY());
+    const auto bx = static_cast<float>(shape_.BorderWidth * scale_.x);
+    const auto by = static_cast<float>(shape_.BorderWidth * scale_.y);
 
     const float gridWidth = std::max(0.0f, scaleWidth - 2 * bx);
     grip_.Left = std::max(0.0f, scaleWidth - grip_.Width - bx);
@@ -86,8 +131,8 @@ void frmList::invalidate() {
 }
 
 ListPaint frmList::DescribeForPaint() {
-    const double tx = desktop_.TwipsPerPixelX();
-    const double ty = desktop_.TwipsPerPixelY();
+    const double tx = scale_.x;
+    const double ty = scale_.y;
     ListPaint paint;
     paint.backColor = grid_.BackColor();
     paint.borderWidth = shape_.BorderWidth;
@@ -131,8 +176,8 @@ void frmList::SurfaceResized() {
 
 void frmList::SurfaceMouseUp(std::int16_t button, std::int16_t shift, std::int32_t x,
                              std::int32_t y) {
-    const auto gridX = static_cast<float>(x * desktop_.TwipsPerPixelX()) - grid_.Left();
-    const auto gridY = static_cast<float>(y * desktop_.TwipsPerPixelY()) - grid_.Top();
+    const auto gridX = static_cast<float>(x * scale_.x) - grid_.Left();
+    const auto gridY = static_cast<float>(y * scale_.y) - grid_.Top();
     if (gridX < 0 || gridY < 0 || gridX >= grid_.Width() || gridY >= grid_.Height()) {
         return; // on the border or the grip strip, not on the grid
     }

@@ -4,9 +4,12 @@
 //
 // The engine drives it from outside. Shown and hidden are a matter of its
 // height: 0 is hidden, anything more is shown; the window itself is only ever
-// made visible by the engine's topmost placement. On every resize the window
-// lays out its three controls. Lengths are twips; the real window lives
-// behind the platform's ListSurface.
+// made visible by the engine's topmost placement. The engine places it under
+// the field; when it is given a height that would take it past the bottom of
+// the field's work area it moves above the field instead (ListPlacement.h),
+// and back when hidden. On every resize the window lays out its three
+// controls. Lengths are twips, the screen measured once per height given;
+// the real window lives behind the platform's ListSurface.
 #pragma once
 
 #include "listwindow/DataGrid.h"
@@ -15,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace fillahead {
 
@@ -44,6 +48,9 @@ public:
     WindowHandle hWnd() const;
     float Height() const { return height_; }
     void SetHeight(float twips);
+    // The height of the field the engine places the window under, in screen
+    // pixels (the engine's Height); 0 when the host does not tell it.
+    void SetFieldHeight(std::int32_t pixels) { fieldHeight_ = pixels; }
     // The window's width, read from the screen.
     float Width() const;
     std::uint32_t BackColor() const { return backColor_; }
@@ -72,9 +79,21 @@ public:
 
 private:
     void invalidate();
+    // Where the window goes at that height beside its field.
+    WindowRect placement(std::int32_t pixels);
+    std::optional<std::int32_t> fieldTop(std::int32_t width);
 
     Desktop& desktop_;
+    TwipsPerPixelXY scale_;
     float height_ = 0;
+    std::int32_t fieldHeight_ = 0;
+    // The field's bottom-left corner, where the engine last placed the
+    // window, that field's work area once asked for, and where the window
+    // was put from there.
+    std::int32_t anchorLeft_ = 0;
+    std::int32_t anchorTop_ = 0;
+    std::optional<WindowRect> workArea_;
+    WindowRect placed_;
     std::uint32_t backColor_ = kSystemWindowBackground;
     ShapeControl shape_;
     ImageControl grip_;

@@ -38,6 +38,11 @@ struct WindowRect {
     bool operator==(const WindowRect&) const = default;
 };
 
+struct TwipsPerPixelXY {
+    double x = 15;
+    double y = 15;
+};
+
 // What the list window shows, in pixels of its client area. The portable
 // list window model describes it; the platform only draws it.
 struct ListRowPaint {
@@ -67,7 +72,7 @@ class ListSurfaceClient {
 public:
     virtual ~ListSurfaceClient() = default;
     virtual ListPaint DescribeForPaint() = 0;
-    // The window's size changed (by SetWindowPos or SetHeight).
+    // The window's size changed (by SetWindowPos or Move).
     virtual void SurfaceResized() = 0;
     // A mouse button went up over the client area.
     virtual void SurfaceMouseUp(std::int16_t button, std::int16_t shift, std::int32_t x,
@@ -84,8 +89,10 @@ public:
     virtual WindowHandle Handle() const = 0;
     // The window's screen rectangle.
     virtual WindowRect Rect() const = 0;
-    // Changes the height, keeping position and width; 0 leaves nothing to see.
-    virtual void SetHeight(std::int32_t pixels) = 0;
+    // Moves and sizes the window, keeping its z-order and visibility and
+    // never activating it; a height of 0 leaves nothing to see. Nothing
+    // happens when the window is there already.
+    virtual void Move(const WindowRect& rect) = 0;
     // The description changed: draw again.
     virtual void Invalidate() = 0;
 };
@@ -110,6 +117,11 @@ public:
     virtual bool GetWindowRect(WindowHandle window, WindowRect& rect) = 0;
     virtual WindowHandle GetForegroundWindow() = 0;
     virtual bool SetForegroundWindow(WindowHandle window) = 0;
+    // The window of this thread that has the keyboard focus, 0 for none.
+    virtual WindowHandle GetFocus() = 0;
+    // The work area (the screen less the task bars) of the monitor that
+    // holds the largest part of rect, or of the one nearest to it.
+    virtual WindowRect WorkArea(const WindowRect& rect) = 0;
 
     // Lets pending window messages be processed once (VB's DoEvents).
     virtual void DoEvents() = 0;
@@ -117,6 +129,8 @@ public:
     // Twips per screen pixel (15 at 96 dots per inch).
     virtual double TwipsPerPixelX() = 0;
     virtual double TwipsPerPixelY() = 0;
+    // Both at once, from one look at the screen.
+    virtual TwipsPerPixelXY TwipsPerPixel() { return {TwipsPerPixelX(), TwipsPerPixelY()}; }
     // Height of one list row in pixels, for the list font.
     virtual std::int32_t ListRowHeight() = 0;
 

@@ -1,5 +1,6 @@
 #include "platform/simulated/SimulatedDesktop.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace fillahead {
@@ -15,12 +16,12 @@ public:
 
     WindowHandle Handle() const override { return handle_; }
     WindowRect Rect() const override { return desktop_.windows_.at(handle_).rect; }
-    void SetHeight(std::int32_t pixels) override {
+    void Move(const WindowRect& rect) override {
         SimulatedDesktop::Window& window = desktop_.windows_.at(handle_);
-        if (window.rect.Height() == pixels) {
+        if (window.rect == rect) {
             return;
         }
-        window.rect.Bottom = window.rect.Top + pixels;
+        window.rect = rect;
         window.client->SurfaceResized();
     }
     void Invalidate() override {}
@@ -143,6 +144,37 @@ bool SimulatedDesktop::GetWindowRect(WindowHandle window, WindowRect& rect) {
     }
     rect = it->second.rect;
     return true;
+}
+
+WindowHandle SimulatedDesktop::AddHostWindow(const WindowRect& rect) {
+    Window window;
+    window.kind = "host";
+    window.rect = rect;
+    window.visible = true;
+    return add(window);
+}
+
+WindowRect SimulatedDesktop::WorkArea(const WindowRect& rect) {
+    // The one sharing the most with rect; when none does, the nearest.
+    const WindowRect* best = nullptr;
+    std::int64_t bestShared = 0;
+    std::int64_t bestDistance = 0;
+    for (const WindowRect& area : workAreas) {
+        const std::int64_t width =
+            std::int64_t{std::min(area.Right, rect.Right)} - std::max(area.Left, rect.Left);
+        const std::int64_t height =
+            std::int64_t{std::min(area.Bottom, rect.Bottom)} - std::max(area.Top, rect.Top);
+        const std::int64_t shared = width > 0 && height > 0 ? width * height : 0;
+        const std::int64_t distance =
+            std::max<std::int64_t>(0, -width) + std::max<std::int64_t>(0, -height);
+        if (best == nullptr || shared > bestShared ||
+            (shared == 0 && bestShared == 0 && distance < bestDistance)) {
+            best = &area;
+            bestShared = shared;
+            bestDistance = distance;
+        }
+    }
+    return best == nullptr ? WindowRect{} : *best;
 }
 
 bool SimulatedDesktop::SetForegroundWindow(WindowHandle window) {

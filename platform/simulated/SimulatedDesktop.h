@@ -33,6 +33,8 @@ public:
     bool GetWindowRect(WindowHandle window, WindowRect& rect) override;
     WindowHandle GetForegroundWindow() override { return foreground_; }
     bool SetForegroundWindow(WindowHandle window) override;
+    WindowHandle GetFocus() override { return focus; }
+    WindowRect WorkArea(const WindowRect& rect) override;
     void DoEvents() override;
     double TwipsPerPixelX() override { return twipsPerPixel; }
     double TwipsPerPixelY() override { return twipsPerPixel; }
@@ -43,6 +45,10 @@ public:
     // --- For tests and simulated hosts. ---
     double twipsPerPixel = 15;
     std::int32_t rowHeightPixels = 16;
+    // One work area per monitor.
+    std::vector<WindowRect> workAreas{{0, 0, 1920, 1040}};
+    // The window with the keyboard focus.
+    WindowHandle focus = 0;
     // Runs inside every DoEvents, as a host's message handlers would.
     std::function<void()> onDoEvents;
     int doEventsCount = 0;
@@ -51,6 +57,8 @@ public:
 
     // The host's own top-level window, foreground at the start.
     WindowHandle HostWindow() const { return hostWindow_; }
+    // Another window of the host's (a field), visible.
+    WindowHandle AddHostWindow(const WindowRect& rect);
     const Window* Find(WindowHandle window) const;
     // A click (button up) at a client position of a list window.
     void ClickList(WindowHandle window, std::int32_t x, std::int32_t y);

@@ -34,25 +34,40 @@ const DpiFunctions& dpiFunctions() {
     return functions;
 }
 
-UINT screenDpi(int axis) {
-    const UniqueWindowDC screen = GetUniqueDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen.get(), axis) : 0;
+UINT deviceDpi(HDC screen, int axis) {
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, axis) : 0;
     return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
 
-} // namespace
+UINT screenDpi(int axis) {
+    const UniqueWindowDC screen = GetUniqueDC(nullptr);
+    return deviceDpi(screen.get(), axis);
+}
 
-UINT DpiOf(HWND window, int axis) {
+// The window's or the system's DPI where the system tells it, else 0.
+UINT systemDpi(HWND window) {
     const DpiFunctions& functions = dpiFunctions();
     if (window != nullptr && functions.getDpiForWindow != nullptr) {
         if (const UINT dpi = functions.getDpiForWindow(window); dpi != 0) {
             return dpi;
         }
     }
-    if (functions.getDpiForSystem != nullptr) {
-        return functions.getDpiForSystem();
+    return functions.getDpiForSystem != nullptr ? functions.getDpiForSystem() : 0;
+}
+
+} // namespace
+
+UINT DpiOf(HWND window, int axis) {
+    const UINT dpi = systemDpi(window);
+    return dpi != 0 ? dpi : screenDpi(axis);
+}
+
+AxisDpi DpiOfBothAxes(HWND window) {
+    if (const UINT dpi = systemDpi(window); dpi != 0) {
+        return {dpi, dpi};
     }
-    return screenDpi(axis);
+    const UniqueWindowDC screen = GetUniqueDC(nullptr);
+    return {deviceDpi(screen.get(), LOGPIXELSX), deviceDpi(screen.get(), LOGPIXELSY)};
 }
 
 int ScaleToDpi(int pixelsAt96, UINT dpi) {

@@ -16,6 +16,14 @@ inline constexpr UINT kDefaultDpi = 96;
 // the system DPI on the given axis (LOGPIXELSX or LOGPIXELSY).
 UINT DpiOf(HWND window, int axis = LOGPIXELSY);
 
+// DpiOf on both axes from one look: only the fallback to the screen's device
+// capabilities can tell them apart.
+struct AxisDpi {
+    UINT x = kDefaultDpi;
+    UINT y = kDefaultDpi;
+};
+AxisDpi DpiOfBothAxes(HWND window);
+
 // A length designed at 96 DPI, at dpi.
 int ScaleToDpi(int pixelsAt96, UINT dpi);
 

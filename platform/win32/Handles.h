@@ -18,6 +18,11 @@ struct WindowDestroyer {
 };
 using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
 
+struct HookUnhooker {
+    void operator()(HHOOK hook) const noexcept { UnhookWindowsHookEx(hook); }
+};
+using UniqueHook = std::unique_ptr<std::remove_pointer_t<HHOOK>, HookUnhooker>;
+
 struct GdiObjectDeleter {
     void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
 };

@@ -5,9 +5,8 @@
 #include "platform/win32/Interop.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
-#include <string_view>
+#include <vector>
 
 namespace fillahead::win32 {
 namespace {
@@ -21,48 +20,58 @@ void fill(HDC dc, const RECT& rect, COLORREF color) {
     FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
-struct TextPiece {
-    std::wstring_view text;
-    HFONT font = nullptr;
-    int width = 0;
+// Where the first occurrence of the emphasis (already folded) lies in a row's
+// text: [start, start + length), empty when there is none. Folding keeps
+// UTF-16 lengths, so a position in the folded text is the same position in
+// the original.
+struct Emphasised {
+    std::size_t start = 0;
+    std::size_t length = 0;
 };
 
-// A row's text in up to three pieces, the first occurrence of the emphasis
-// (already folded) in bold. Folding keeps UTF-16 lengths, so a position in
-// the folded text is the same position in the original.
-std::array<TextPiece, 3> splitAtEmphasis(std::wstring_view text, const Text& original,
-                                         const Text& foldedEmphasis, const ListFonts& fonts) {
-    std::size_t start = text.size();
-    std::size_t length = 0;
-    if (!foldedEmphasis.empty()) {
-        const std::size_t found = foldCase(original).find(foldedEmphasis);
-        if (found != Text::npos) {
-            start = found;
-            length = foldedEmphasis.size();
-        }
+Emphasised findEmphasis(const Text& text, const Text& foldedEmphasis) {
+    if (foldedEmphasis.empty()) {
+        return {};
     }
-    return {TextPiece{text.substr(0, start), fonts.Regular()},
-            TextPiece{text.substr(start, length), fonts.Bold()},
-            TextPiece{text.substr(start + length), fonts.Regular()}};
+    const std::size_t found = foldCase(text).find(foldedEmphasis);
+    return found == Text::npos ? Emphasised{} : Emphasised{found, foldedEmphasis.size()};
 }
 
+// One row's text in the font selected into dc. advances is scratch space
+// kept across rows.
 void drawRowText(HDC dc, const RECT& cell, const Text& text, const Text& foldedEmphasis,
-                 std::int32_t alignment, std::int32_t rowHeight, const ListFonts& fonts) {
-    const std::wstring wide = ToWide(text);
-    std::array<TextPiece, 3> pieces = splitAtEmphasis(wide, text, foldedEmphasis, fonts);
-    int total = 0;
-    for (TextPiece& piece : pieces) {
-        if (!piece.text.empty()) {
-            const SelectedObject font(dc, piece.font);
-            SIZE size{};
-            GetTextExtentPoint32W(dc, piece.text.data(), static_cast<int>(piece.text.size()),
-                                  &size);
-            piece.width = size.cx;
-            total += size.cx;
-        }
+                 std::int32_t alignment, std::int32_t rowHeight, const ListFont& font,
+                 std::vector<int>& advances) {
+    if (text.empty()) {
+        return;
     }
+    const std::wstring wide = ToWide(text);
+    const int count = static_cast<int>(wide.size());
+    // Every character goes where this measurement says, also in runs drawn
+    // on their own: a text drawn whole may be laid out differently (Wine
+    // kerns it) from what its parts measure, which would open gaps between
+    // the runs.
+    advances.resize(wide.size());
+    SIZE size{};
+    if (!GetTextExtentExPointW(dc, wide.data(), count, 0, nullptr, advances.data(), &size)) {
+        return;
+    }
+    for (std::size_t i = advances.size() - 1; i > 0; --i) {
+        advances[i] -= advances[i - 1]; // from extents up to each character
+    }
+    const Emphasised emphasis = findEmphasis(text, foldedEmphasis);
+    const int offset = emphasis.length > 0 ? font.EmphasisOffset() : 0;
+    const std::size_t end = emphasis.start + emphasis.length;
+    int before = 0; // from the text's start to the emphasis
+    for (std::size_t i = 0; i < emphasis.start; ++i) {
+        before += advances[i];
+    }
+    if (emphasis.length > 0) {
+        advances[end - 1] += offset; // the emphasis is that much wider
+    }
+    const int total = size.cx + offset;
 
-    const RECT clip{cell.left + fonts.TextPadding(), cell.top, cell.right - fonts.TextPadding(),
+    const RECT clip{cell.left + font.TextPadding(), cell.top, cell.right - font.TextPadding(),
                     cell.bottom};
     int x = clip.left;
     // A value wider than its cell shows its beginning, whatever the alignment.
@@ -73,19 +82,17 @@ void drawRowText(HDC dc, const RECT& cell, const Text& text, const Text& foldedE
             x = clip.left + (clip.right - clip.left - total) / 2;
         }
     }
-    // One baseline for both fonts, the regular text centred in the row.
-    const int baseline = cell.top + (rowHeight - fonts.TextHeight()) / 2 + fonts.Ascent();
-    for (const TextPiece& piece : pieces) {
-        if (!piece.text.empty()) {
-            const SelectedObject font(dc, piece.font);
-            ExtTextOutW(dc, x, baseline, ETO_CLIPPED, &clip, piece.text.data(),
-                        static_cast<UINT>(piece.text.size()), nullptr);
-            x += piece.width;
-        }
+    const int baseline = cell.top + (rowHeight - font.TextHeight()) / 2 + font.Ascent();
+    ExtTextOutW(dc, x, baseline, ETO_CLIPPED, &clip, wide.data(), static_cast<UINT>(count),
+                advances.data());
+    if (emphasis.length > 0) {
+        ExtTextOutW(dc, x + before + offset, baseline, ETO_CLIPPED, &clip,
+                    wide.data() + emphasis.start, static_cast<UINT>(emphasis.length),
+                    advances.data() + emphasis.start);
     }
 }
 
-void drawRows(HDC dc, const ListPaint& paint, const ListFonts& fonts, int scrollBarWidth) {
+void drawRows(HDC dc, const ListPaint& paint, const ListFont& font, int scrollBarWidth) {
     const WindowRect& grid = paint.grid;
     if (paint.rowHeight <= 0 || grid.Width() <= 0 || grid.Height() <= 0) {
         return;
@@ -94,11 +101,16 @@ void drawRows(HDC dc, const ListPaint& paint, const ListFonts& fonts, int scroll
     IntersectClipRect(dc, grid.Left, grid.Top, grid.Right, grid.Bottom);
     SetBkMode(dc, TRANSPARENT);
     SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP);
+    SelectObject(dc, font.Regular()); // put back with the rest of the DC's state
 
     const int textRight = grid.Right - (paint.verticalScrollBar ? scrollBarWidth : 0);
     const int cellRight =
         paint.columnWidth > 0 ? std::min(grid.Left + paint.columnWidth, textRight) : textRight;
     const Text emphasis = foldCase(paint.emphasis);
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+    const COLORREF windowText = GetSysColor(COLOR_WINDOWTEXT);
+    std::vector<int> advances;
     int top = grid.Top;
     for (const ListRowPaint& row : paint.rows) {
         if (top >= grid.Bottom) {
@@ -106,12 +118,12 @@ void drawRows(HDC dc, const ListPaint& paint, const ListFonts& fonts, int scroll
         }
         const RECT cell{grid.Left, top, cellRight, top + paint.rowHeight};
         if (row.selected) {
-            fill(dc, cell, GetSysColor(COLOR_HIGHLIGHT));
-            SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+            fill(dc, cell, highlight);
+            SetTextColor(dc, highlightText);
         } else {
-            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            SetTextColor(dc, windowText);
         }
-        drawRowText(dc, cell, row.text, emphasis, paint.alignment, paint.rowHeight, fonts);
+        drawRowText(dc, cell, row.text, emphasis, paint.alignment, paint.rowHeight, font, advances);
         top += paint.rowHeight;
     }
 }
@@ -158,12 +170,10 @@ void drawBorder(HDC dc, RECT edge, std::int32_t width) {
 
 } // namespace
 
-ListFonts::ListFonts(UINT dpi) : dpi_(dpi) {
-    LOGFONTW font = MessageFontForDpi(dpi);
+ListFont::ListFont(UINT dpi) : dpi_(dpi) {
+    const LOGFONTW font = MessageFontForDpi(dpi);
     regular_.reset(CreateFontIndirectW(&font));
-    font.lfWeight = FW_BOLD;
-    bold_.reset(CreateFontIndirectW(&font));
-    if (!regular_ || !bold_) {
+    if (!regular_) {
         throw AutomationError(error::OutOfMemory);
     }
     TEXTMETRICW metrics{};
@@ -175,13 +185,14 @@ ListFonts::ListFonts(UINT dpi) : dpi_(dpi) {
     ascent_ = metrics.tmAscent;
     rowHeight_ = metrics.tmHeight + ScaleToDpi(4, dpi);
     textPadding_ = ScaleToDpi(4, dpi);
+    emphasisOffset_ = std::max(1, static_cast<int>(dpi / kDefaultDpi));
 }
 
-void PaintList(HDC dc, SIZE clientSize, const ListPaint& paint, const ListFonts& fonts,
+void PaintList(HDC dc, SIZE clientSize, const ListPaint& paint, const ListFont& font,
                int scrollBarWidth) {
     const RECT client{0, 0, clientSize.cx, clientSize.cy};
     fill(dc, client, ToColorRef(paint.backColor));
-    drawRows(dc, paint, fonts, scrollBarWidth);
+    drawRows(dc, paint, font, scrollBarWidth);
     drawGrip(dc, paint);
     drawBorder(dc, client, paint.borderWidth);
 }

@@ -6,6 +6,7 @@
 #include "platform/win32/WindowClass.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace fillahead::win32 {
 namespace {
@@ -44,7 +45,52 @@ bool sameScrollInfo(const SCROLLINFO& a, const SCROLLINFO& b) {
     return a.nMin == b.nMin && a.nMax == b.nMax && a.nPage == b.nPage && a.nPos == b.nPos;
 }
 
+// Whether a scroll bar in the same place would be drawn the same: its arrows,
+// its thumb and the states of its parts.
+bool sameLook(const SCROLLBARINFO& a, const SCROLLBARINFO& b) {
+    return a.dxyLineButton == b.dxyLineButton && a.xyThumbTop == b.xyThumbTop &&
+           a.xyThumbBottom == b.xyThumbBottom &&
+           std::equal(std::begin(a.rgstate), std::end(a.rgstate), std::begin(b.rgstate));
+}
+
+constexpr UINT_PTR kDoubleClickTimer = 1;
+
 } // namespace
+
+// The bitmap the list is drawn in before it is copied to the screen, with its
+// DC; grown when the window outgrows it.
+class ListSurfaceWin32::BackBuffer {
+public:
+    // Not Usable() when the system has no room for it.
+    BackBuffer(HDC compatibleWith, SIZE size)
+        : dc_(CreateCompatibleDC(compatibleWith)),
+          bitmap_(CreateCompatibleBitmap(compatibleWith, size.cx, size.cy)), size_(size) {
+        if (dc_ && bitmap_) {
+            original_ = SelectObject(dc_.get(), bitmap_.get());
+        }
+    }
+    ~BackBuffer() {
+        if (original_ != nullptr) {
+            SelectObject(dc_.get(), original_);
+        }
+    }
+    BackBuffer(const BackBuffer&) = delete;
+    BackBuffer& operator=(const BackBuffer&) = delete;
+
+    bool Usable() const { return original_ != nullptr; }
+    bool Holds(SIZE size) const { return size.cx <= size_.cx && size.cy <= size_.cy; }
+    SIZE Size() const { return size_; }
+    HDC Dc() const { return dc_.get(); }
+
+private:
+    UniqueMemoryDC dc_;
+    UniqueBitmap bitmap_;
+    SIZE size_;
+    HGDIOBJ original_ = nullptr;
+};
+
+ListSurfaceWin32::Measures::Measures(UINT dpi)
+    : font(dpi), scrollBarWidth(SystemMetricForDpi(SM_CXVSCROLL, dpi)) {}
 
 ListSurfaceWin32::ListSurfaceWin32(ListSurfaceClient& client) : client_(client) {
     static const WindowClass windowClass([] {
@@ -92,18 +138,20 @@ WindowRect ListSurfaceWin32::Rect() const {
     return ToWindowRect(rect);
 }
 
-void ListSurfaceWin32::SetHeight(std::int32_t pixels) {
-    if (!window_) {
+void ListSurfaceWin32::Move(const WindowRect& rect) {
+    if (!window_ || Rect() == rect) {
         return;
     }
-    const WindowRect rect = Rect();
-    SetWindowPos(window_.get(), nullptr, 0, 0, rect.Width(), std::max(0, pixels),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window_.get(), nullptr, rect.Left, rect.Top, rect.Width(),
+                 std::max(0, rect.Height()), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void ListSurfaceWin32::Invalidate() {
-    if (window_) {
+    // One invalidation until the paint: a key may change the description
+    // several times.
+    if (window_ && !invalidated_) {
         InvalidateRect(window_.get(), nullptr, FALSE);
+        invalidated_ = true;
     }
 }
 
@@ -134,15 +182,32 @@ LRESULT ListSurfaceWin32::handle(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_PRINTCLIENT:
         draw(reinterpret_cast<HDC>(wParam), client_.DescribeForPaint());
         return 0;
+    case WM_LBUTTONDOWN:
+        mouseDown(MK_LBUTTON);
+        return 0;
+    case WM_RBUTTONDOWN:
+        mouseDown(MK_RBUTTON);
+        return 0;
+    case WM_MBUTTONDOWN:
+        mouseDown(MK_MBUTTON);
+        return 0;
     case WM_LBUTTONUP:
-        mouseUp(1, wParam, lParam);
+        mouseUp(1, MK_LBUTTON, wParam, lParam);
         return 0;
     case WM_RBUTTONUP:
-        mouseUp(2, wParam, lParam);
+        mouseUp(2, MK_RBUTTON, wParam, lParam);
         return 0;
     case WM_MBUTTONUP:
-        mouseUp(4, wParam, lParam);
+        mouseUp(4, MK_MBUTTON, wParam, lParam);
         return 0;
+    case WM_TIMER:
+        if (wParam == kDoubleClickTimer) {
+            if (doubleClickGuard_.Expire()) {
+                KillTimer(window, kDoubleClickTimer);
+            }
+            return 0;
+        }
+        break;
     case WM_VSCROLL:
         if (reinterpret_cast<HWND>(lParam) == scrollBar_) {
             scroll(LOWORD(wParam));
@@ -152,16 +217,16 @@ LRESULT ListSurfaceWin32::handle(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_MOUSEWHEEL:
         wheel(GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
-    case WM_SETTINGCHANGE:
-        fonts_.reset(); // the message font may have changed
-        Invalidate();
+    case WM_SETTINGCHANGE: // the message font may have changed
+    case WM_DISPLAYCHANGE: // and the screen's colours with its mode
+        forgetMeasures();
         break;
     case WM_SYSCOLORCHANGE:
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
         return 0;
     case WM_DPICHANGED:
-        // The placement stays the engine's; the fonts follow in the next paint.
-        Invalidate();
+        // The placement stays the engine's; the font follows in the next paint.
+        forgetMeasures();
         return 0;
     case WM_NCDESTROY:
         // Destroyed from outside (its thread ended): never destroy the handle
@@ -176,13 +241,19 @@ LRESULT ListSurfaceWin32::handle(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 void ListSurfaceWin32::onPaint() {
+    invalidated_ = false;
     // Described before BeginPaint: the scroll bar may move, and what it
     // uncovers joins this paint instead of causing another.
     const ListPaint paint = client_.DescribeForPaint();
-    syncScrollBar(paint);
+    const bool drawBar = syncScrollBar(paint);
     const PaintScope scope(window_.get());
     if (scope.dc() != nullptr) {
         draw(scope.dc(), paint);
+    }
+    // The scroll bar changed without drawing itself: drawn now, before the
+    // list's paint ends, so that the screen shows both at once.
+    if (drawBar) {
+        RedrawWindow(scrollBar_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     }
 }
 
@@ -193,25 +264,46 @@ void ListSurfaceWin32::draw(HDC target, const ListPaint& paint) {
     if (size.cx <= 0 || size.cy <= 0) {
         return;
     }
-    const ListFonts& listFonts = fonts();
-    const int barWidth = scrollBarWidth();
+    const Measures& measured = measures();
     // Drawn off screen and copied in one go, so that a list repainted on
     // every key stroke never flickers.
-    const UniqueMemoryDC memory(CreateCompatibleDC(target));
-    const UniqueBitmap bitmap(CreateCompatibleBitmap(target, size.cx, size.cy));
-    if (!memory || !bitmap) {
-        PaintList(target, size, paint, listFonts, barWidth);
+    if (!backBuffer_ || !backBuffer_->Holds(size)) {
+        const SIZE kept = backBuffer_ ? backBuffer_->Size() : SIZE{0, 0};
+        backBuffer_.reset(); // before its successor takes the memory
+        backBuffer_ = std::make_unique<BackBuffer>(
+            target, SIZE{std::max(size.cx, kept.cx), std::max(size.cy, kept.cy)});
+    }
+    if (!backBuffer_->Usable()) {
+        backBuffer_.reset();
+        PaintList(target, size, paint, measured.font, measured.scrollBarWidth);
         return;
     }
-    const SelectedObject selected(memory.get(), bitmap.get());
-    PaintList(memory.get(), size, paint, listFonts, barWidth);
-    BitBlt(target, 0, 0, size.cx, size.cy, memory.get(), 0, 0, SRCCOPY);
+    PaintList(backBuffer_->Dc(), size, paint, measured.font, measured.scrollBarWidth);
+    BitBlt(target, 0, 0, size.cx, size.cy, backBuffer_->Dc(), 0, 0, SRCCOPY);
 }
 
-void ListSurfaceWin32::mouseUp(std::int16_t button, WPARAM keys, LPARAM position) {
+void ListSurfaceWin32::mouseDown(UINT button) {
+    pressedButton_ = button;
+    pressedTime_ = static_cast<DWORD>(GetMessageTime());
+    if (!GetPhysicalCursorPos(&pressedAt_)) {
+        GetCursorPos(&pressedAt_);
+    }
+}
+
+void ListSurfaceWin32::mouseUp(std::int16_t button, UINT pressed, WPARAM keys, LPARAM position) {
     const auto x = static_cast<std::int16_t>(LOWORD(position));
     const auto y = static_cast<std::int16_t>(HIWORD(position));
+    const std::weak_ptr<bool> alive = alive_;
     client_.SurfaceMouseUp(button, shiftState(keys), x, y);
+    if (alive.expired()) {
+        return; // the client let go of the list meanwhile
+    }
+    // The click took its row and the list went away: the second click of a
+    // double-click would land on whatever lay underneath.
+    if (pressed == pressedButton_ && Rect().Height() == 0 &&
+        doubleClickGuard_.Arm(pressed, pressedTime_, pressedAt_)) {
+        SetTimer(window_.get(), kDoubleClickTimer, GetDoubleClickTime(), nullptr);
+    }
 }
 
 void ListSurfaceWin32::scroll(int request) {
@@ -284,39 +376,66 @@ void ListSurfaceWin32::scrollTo(const ListPaint& paint, std::int32_t firstRow) {
     }
 }
 
-void ListSurfaceWin32::syncScrollBar(const ListPaint& paint) {
+bool ListSurfaceWin32::syncScrollBar(const ListPaint& paint) {
     if (!paint.verticalScrollBar) {
-        ShowWindow(scrollBar_, SW_HIDE);
-        return;
+        if (barShown_) {
+            ShowWindow(scrollBar_, SW_HIDE);
+            barShown_ = false;
+        }
+        return false;
     }
     SCROLLINFO info{};
     info.cbSize = sizeof info;
-    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    SCROLLINFO current = info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
     info.nMax = std::max(0, paint.rowCount - 1);
     info.nPage = static_cast<UINT>(std::max(0, paint.pageRows));
     info.nPos = paint.firstRow;
-    // Set only when it changed: the scroll bar redraws on every set.
-    if (!GetScrollInfo(scrollBar_, SB_CTL, &current) || !sameScrollInfo(info, current)) {
-        info.fMask |= SIF_DISABLENOSCROLL;
-        SetScrollInfo(scrollBar_, SB_CTL, &info, TRUE);
+    // Without a redraw of its own: it is drawn once, with the list.
+    const bool infoChanged = barInfo_.cbSize == 0 || !sameScrollInfo(info, barInfo_);
+    if (infoChanged) {
+        SetScrollInfo(scrollBar_, SB_CTL, &info, FALSE);
+        barInfo_ = info;
     }
-    const int width = scrollBarWidth();
+    const int width = measures().scrollBarWidth;
     const WindowRect& grid = paint.grid;
-    SetWindowPos(scrollBar_, nullptr, grid.Right - width, grid.Top, width,
-                 std::max(0, grid.Height()), SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-}
-
-int ListSurfaceWin32::scrollBarWidth() {
-    return SystemMetricForDpi(SM_CXVSCROLL, DpiOf(window_.get()));
-}
-
-const ListFonts& ListSurfaceWin32::fonts() {
-    const UINT dpi = DpiOf(window_.get());
-    if (!fonts_ || fonts_->Dpi() != dpi) {
-        fonts_ = std::make_unique<ListFonts>(dpi);
+    const RECT rect{grid.Right - width, grid.Top, grid.Right,
+                    grid.Top + std::max(0, grid.Height())};
+    const bool placed = !barShown_ || !EqualRect(&rect, &barRect_);
+    if (placed) {
+        SetWindowPos(scrollBar_, nullptr, rect.left, rect.top, width, rect.bottom - rect.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        barShown_ = true;
+        barRect_ = rect;
     }
-    return *fonts_;
+    if (!placed && !infoChanged) {
+        return false;
+    }
+    // Drawn again only when it looks different: a count that changes by a
+    // few rows among thousands leaves the thumb where it is, and drawing a
+    // scroll bar is far from free (under Wine it costs more than the list).
+    SCROLLBARINFO look{};
+    look.cbSize = sizeof look;
+    const bool known = GetScrollBarInfo(scrollBar_, OBJID_CLIENT, &look) != FALSE;
+    const bool looksDifferent = placed || !known || !barLookKnown_ || !sameLook(look, barLook_);
+    barLook_ = look;
+    barLookKnown_ = known;
+    return looksDifferent;
+}
+
+const ListSurfaceWin32::Measures& ListSurfaceWin32::measures() {
+    if (!measures_) {
+        measures_ = std::make_unique<Measures>(DpiOf(window_.get()));
+    }
+    return *measures_;
+}
+
+void ListSurfaceWin32::forgetMeasures() {
+    measures_.reset();
+    backBuffer_.reset();
+    barRect_ = {}; // its width follows the DPI
+    barLookKnown_ = false;
+    invalidated_ = false;
+    Invalidate();
 }
 
 } // namespace fillahead::win32

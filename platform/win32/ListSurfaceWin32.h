@@ -5,12 +5,17 @@
 // It is created hidden with height 0; only the engine's SetWindowPos (show,
 // no activate) makes it visible. Its look comes from the client's
 // description, drawn double-buffered on every paint; size changes, clicks and
-// scrolling go back to the client. Use it on the thread that created it.
+// scrolling go back to the client. It calls the system only for what
+// changes: a move to where it is, an invalidation already pending and a
+// scroll bar already in place cost nothing, and the font, its measures and
+// the back buffer are kept from paint to paint (made again when the DPI or
+// the system's settings change). Use it on the thread that created it.
 #pragma once
 
 #include <windows.h>
 
 #include "platform/Desktop.h"
+#include "platform/win32/DoubleClickGuard.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/ListPainting.h"
 
@@ -28,27 +33,55 @@ public:
 
     WindowHandle Handle() const override;
     WindowRect Rect() const override;
-    void SetHeight(std::int32_t pixels) override;
+    void Move(const WindowRect& rect) override;
     void Invalidate() override;
 
 private:
+    // What depends on the window's DPI.
+    struct Measures {
+        explicit Measures(UINT dpi);
+        ListFont font;
+        int scrollBarWidth;
+    };
+    class BackBuffer;
+
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void onPaint();
     void draw(HDC target, const ListPaint& paint);
-    void mouseUp(std::int16_t button, WPARAM keys, LPARAM position);
+    void mouseDown(UINT button);
+    void mouseUp(std::int16_t button, UINT pressed, WPARAM keys, LPARAM position);
     void scroll(int request);
     void wheel(int delta);
     void scrollTo(const ListPaint& paint, std::int32_t firstRow);
-    void syncScrollBar(const ListPaint& paint);
-    int scrollBarWidth();
-    const ListFonts& fonts();
+    // Brings the scroll bar in line with the description; true when it has
+    // to be drawn again.
+    bool syncScrollBar(const ListPaint& paint);
+    const Measures& measures();
+    // The DPI or the system's settings changed: measure and draw anew.
+    void forgetMeasures();
 
     ListSurfaceClient& client_;
     UniqueWindow window_;
     HWND scrollBar_ = nullptr; // a child, destroyed with the window
-    std::unique_ptr<ListFonts> fonts_;
-    int wheelDelta_ = 0; // turned but not yet a whole row
+    std::unique_ptr<Measures> measures_;
+    std::unique_ptr<BackBuffer> backBuffer_;
+    // The scroll bar as it was last set, and how it looked.
+    bool barShown_ = false;
+    RECT barRect_{};
+    SCROLLINFO barInfo_{};
+    SCROLLBARINFO barLook_{};
+    bool barLookKnown_ = false;
+    bool invalidated_ = false; // and not painted since
+    int wheelDelta_ = 0;       // turned but not yet a whole row
+    // The last button pressed over the list: which, when and where.
+    UINT pressedButton_ = 0;
+    DWORD pressedTime_ = 0;
+    POINT pressedAt_{};
+    DoubleClickGuard doubleClickGuard_;
+    // Gone when the surface is: a client may let go of the list while it
+    // handles the list's own message.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace fillahead::win32

@@ -22,6 +22,26 @@ HWND hostWindow() {
                                                                                  : nullptr;
 }
 
+// Whether SetWindowPos would change anything: the rectangle, the place in
+// the z-order, the visibility or the activation. Only the placements the
+// engine makes (showing, topmost, not activating) are looked at; any other
+// goes through.
+bool placementChanges(HWND window, HWND insertAfter, const WindowRect& rect, std::uint32_t flags) {
+    constexpr std::uint32_t kUnderstood = SWP_NOACTIVATE | SWP_SHOWWINDOW;
+    RECT now{};
+    if ((flags & ~kUnderstood) != 0 || (flags & SWP_NOACTIVATE) == 0 ||
+        !::GetWindowRect(window, &now) || ToWindowRect(now) != rect) {
+        return true;
+    }
+    if ((flags & SWP_SHOWWINDOW) != 0 && !IsWindowVisible(window)) {
+        return true;
+    }
+    // Topmost, and nothing above it.
+    return insertAfter != HWND_TOPMOST ||
+           (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) == 0 ||
+           GetWindow(window, GW_HWNDPREV) != nullptr;
+}
+
 } // namespace
 
 Win32Desktop::Win32Desktop() = default;
@@ -34,7 +54,11 @@ std::unique_ptr<ListSurface> Win32Desktop::CreateListSurface(ListSurfaceClient& 
 void Win32Desktop::SetWindowPos(WindowHandle window, WindowHandle insertAfter, std::int32_t x,
                                 std::int32_t y, std::int32_t width, std::int32_t height,
                                 std::uint32_t flags) {
-    ::SetWindowPos(ToHwnd(window), ToHwnd(insertAfter), x, y, width, height, flags);
+    HWND hwnd = ToHwnd(window);
+    if (!placementChanges(hwnd, ToHwnd(insertAfter), {x, y, x + width, y + height}, flags)) {
+        return;
+    }
+    ::SetWindowPos(hwnd, ToHwnd(insertAfter), x, y, width, height, flags);
 }
 
 bool Win32Desktop::GetWindowRect(WindowHandle window, WindowRect& rect) {
@@ -52,6 +76,20 @@ WindowHandle Win32Desktop::GetForegroundWindow() {
 
 bool Win32Desktop::SetForegroundWindow(WindowHandle window) {
     return ::SetForegroundWindow(ToHwnd(window)) != FALSE;
+}
+
+WindowHandle Win32Desktop::GetFocus() {
+    return ToWindowHandle(::GetFocus());
+}
+
+WindowRect Win32Desktop::WorkArea(const WindowRect& rect) {
+    const RECT area = ToRect(rect);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return {};
+    }
+    return ToWindowRect(monitor.rcWork);
 }
 
 void Win32Desktop::DoEvents() {
@@ -74,12 +112,17 @@ double Win32Desktop::TwipsPerPixelY() {
     return kTwipsPerInch / DpiOf(hostWindow(), LOGPIXELSY);
 }
 
+TwipsPerPixelXY Win32Desktop::TwipsPerPixel() {
+    const AxisDpi dpi = DpiOfBothAxes(hostWindow());
+    return {kTwipsPerInch / dpi.x, kTwipsPerInch / dpi.y};
+}
+
 std::int32_t Win32Desktop::ListRowHeight() {
     const UINT dpi = DpiOf(hostWindow());
-    if (!fonts_ || fonts_->Dpi() != dpi) {
-        fonts_ = std::make_unique<ListFonts>(dpi);
+    if (!font_ || font_->Dpi() != dpi) {
+        font_ = std::make_unique<ListFont>(dpi);
     }
-    return fonts_->RowHeight();
+    return font_->RowHeight();
 }
 
 WindowHandle Win32Desktop::ShowAboutBox(const AboutInfo& about) {

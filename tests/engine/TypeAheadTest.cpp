@@ -315,6 +315,33 @@ TEST_F(TypeAhead, ListIsPlacedWhereTheHostSaysTopmostWithoutActivation) {
     EXPECT_EQ(h.desktop->GetForegroundWindow(), h.desktop->HostWindow());
 }
 
+TEST_F(TypeAhead, AListThatDoesNotFitUnderItsFieldGoesAboveIt) {
+    serve({"abc", "cab", "xyz", "Abel"});
+    // A field from 1000 to 1024 on a work area 1040 pixels high.
+    h.sink.actions["BeforeListShow"] = [&] {
+        engine.LetLeft(30);
+        engine.LetTop(1024);
+        engine.LetHeight(24);
+    };
+    const auto rect = [&] { return h.desktop->Find(engine.hWnd())->rect; };
+    run({{"type ab", "[abc,cab,Abel] h4 text=ab | BeforeOpenRecordset BeforeChangeRecordset "
+                     "BeforeListShow"}});
+    EXPECT_EQ(rect(), (WindowRect{30, 1000 - 4 * 16, 230, 1000}));
+    run({{"type abe", "[Abel] h2 text=abe"}});
+    EXPECT_EQ(rect(), (WindowRect{30, 1000 - 2 * 16, 230, 1000}));
+    run({{"type q", "hidden text=q"}});
+    EXPECT_EQ(rect(), (WindowRect{30, 1024, 230, 1024})); // hidden where it was placed
+
+    // Higher up the same list stays under its field.
+    h.sink.actions["BeforeListShow"] = [&] {
+        engine.LetLeft(30);
+        engine.LetTop(524);
+        engine.LetHeight(24);
+    };
+    run({{"type ab", "[abc,cab,Abel] h4 text=ab | BeforeListShow"}});
+    EXPECT_EQ(rect(), (WindowRect{30, 524, 230, 524 + 4 * 16}));
+}
+
 TEST_F(TypeAhead, NothingIsMatchedBeforeTheFirstControlChange) {
     EngineHarness fresh;
     fresh.fresh();

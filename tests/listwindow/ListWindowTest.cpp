@@ -61,6 +61,64 @@ TEST_F(ListWindowTest, LaysOutBorderGridAndGripOnEveryResize) {
     EXPECT_FALSE(desktop.Find(list.hWnd())->activated);
 }
 
+// Shown as the engine shows it: placed under a field (fieldHeight pixels
+// high, 0 untold) at height 0, then given a height of so many pixels.
+struct ListPlacementTest : ListWindowTest {
+    WindowRect show(std::int32_t left, std::int32_t fieldBottom, std::int32_t width,
+                    std::int32_t pixels, std::int32_t fieldHeight = 24) {
+        list.SetFieldHeight(fieldHeight);
+        desktop.SetWindowPos(list.hWnd(), kTopmost, left, fieldBottom, width, 0,
+                             kShowWindow | kNoActivate);
+        return resize(pixels);
+    }
+    WindowRect resize(std::int32_t pixels) {
+        list.SetHeight(static_cast<float>(pixels * 15));
+        return desktop.Find(list.hWnd())->rect;
+    }
+};
+
+TEST_F(ListPlacementTest, GoesAboveItsFieldOnlyWhenItDoesNotFitBelow) {
+    // The work area is 0,0 - 1920,1040.
+    EXPECT_EQ(show(100, 524, 300, 150), (WindowRect{100, 524, 400, 674}));  // as always
+    EXPECT_EQ(show(100, 890, 300, 150), (WindowRect{100, 890, 400, 1040})); // just fits
+    EXPECT_EQ(show(100, 1000, 300, 150), (WindowRect{100, 826, 400, 976})); // on the field's top
+    // Too tall for either side: the side with more room.
+    EXPECT_EQ(show(100, 500, 300, 1000), (WindowRect{100, 500, 400, 1500}));
+    EXPECT_EQ(show(100, 700, 300, 1000), (WindowRect{100, -324, 400, 676}));
+    // Sideways inside the work area; its start shows when it is the wider.
+    EXPECT_EQ(show(1700, 524, 300, 150), (WindowRect{1620, 524, 1920, 674}));
+    EXPECT_EQ(show(-50, 524, 300, 150), (WindowRect{0, 524, 300, 674}));
+    EXPECT_EQ(show(-50, 1000, 2000, 150), (WindowRect{0, 826, 2000, 976}));
+    EXPECT_FALSE(desktop.Find(list.hWnd())->activated);
+}
+
+TEST_F(ListPlacementTest, StaysOnTheFieldsTopWhileTypingAndReturnsWhenHidden) {
+    EXPECT_EQ(show(100, 1000, 300, 150), (WindowRect{100, 826, 400, 976}));
+    EXPECT_EQ(resize(48), (WindowRect{100, 928, 400, 976})); // fewer rows
+    EXPECT_EQ(list.DataGrid().Height(), 48 * 15 - list.DataGrid().RowHeight());
+    EXPECT_EQ(resize(0), (WindowRect{100, 1000, 400, 1000}));  // hidden where it was placed
+    EXPECT_EQ(resize(32), (WindowRect{100, 1000, 400, 1032})); // fits below again
+    EXPECT_EQ(resize(150), (WindowRect{100, 826, 400, 976}));
+    EXPECT_TRUE(desktop.Find(list.hWnd())->visible);
+}
+
+TEST_F(ListPlacementTest, WithoutTheFieldsHeightTheFocusedFieldTellsItsTop) {
+    EXPECT_EQ(show(100, 1000, 300, 150, 0), (WindowRect{100, 1000, 400, 1150})); // as always
+    desktop.focus = desktop.AddHostWindow({120, 970, 380, 1000});
+    EXPECT_EQ(show(100, 1000, 300, 150, 0), (WindowRect{100, 820, 400, 970}));
+    // A focused window the list does not hang under says nothing.
+    desktop.focus = desktop.AddHostWindow({120, 900, 380, 990});
+    EXPECT_EQ(show(100, 1000, 300, 150, 0), (WindowRect{100, 1000, 400, 1150}));
+    EXPECT_EQ(show(100, 1000, 300, 150, 40), (WindowRect{100, 810, 400, 960}));
+}
+
+TEST_F(ListPlacementTest, KeepsToTheWorkAreaOfTheFieldsMonitor) {
+    desktop.workAreas = {{0, 0, 1920, 1040}, {1920, 0, 3200, 1024}};
+    EXPECT_EQ(show(3000, 524, 300, 150), (WindowRect{2900, 524, 3200, 674}));
+    EXPECT_EQ(show(3000, 1000, 300, 150), (WindowRect{2900, 826, 3200, 976}));
+    EXPECT_EQ(show(1700, 1000, 300, 40), (WindowRect{1620, 1000, 1920, 1040})); // mostly the first
+}
+
 TEST_F(ListWindowTest, TheGripIsAHatchedTriangleInTheCorner) {
     const auto& icon = frmList::GripIcon();
     EXPECT_EQ(std::accumulate(icon.begin(), icon.end(), 0), 84);

@@ -39,7 +39,7 @@ protected:
         const POINT at = host.BelowField();
         desktop.SetWindowPos(surface->Handle(), kTopmost, at.x, at.y, kWidth, 0,
                              kShowWindow | kNoActivate);
-        surface->SetHeight(kHeight);
+        surface->Move({at.x, at.y, at.x + kWidth, at.y + kHeight});
         HWND list = ToHwnd(surface->Handle());
         UpdateWindow(list);
         Pump();
@@ -79,9 +79,17 @@ TEST_F(ListSurfaceTest, AppearsOnlyWhereAndWhenTheEnginePlacesIt) {
     const int resizedWhenPlaced = client.resized;
     EXPECT_GT(resizedWhenPlaced, 0);
 
-    surface->SetHeight(kHeight);
+    surface->Move({120, 140, 120 + kWidth, 140 + kHeight});
     EXPECT_EQ(surface->Rect(), (WindowRect{120, 140, 120 + kWidth, 140 + kHeight}));
     EXPECT_GT(client.resized, resizedWhenPlaced);
+
+    // Moved as a whole (above a field), still topmost, visible and inactive.
+    const WindowRect above{130, 140 - 24 - kHeight, 130 + kWidth, 140 - 24};
+    surface->Move(above);
+    EXPECT_EQ(surface->Rect(), above);
+    EXPECT_TRUE(IsWindowVisible(list));
+    EXPECT_NE(GetWindowLongPtrW(list, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    expectHostKeepsFocus();
 
     surface.reset();
     EXPECT_FALSE(IsWindow(list));
@@ -229,6 +237,58 @@ TEST_F(ListSurfaceTest, ScrollBarFollowsTheModelAndScrollsIt) {
     surface->Invalidate();
     UpdateWindow(list);
     EXPECT_FALSE(IsWindowVisible(bar));
+}
+
+TEST_F(ListSurfaceTest, TheScrollBarIsDrawnWithTheList) {
+    client.paint.verticalScrollBar = true;
+    client.paint.rowCount = 40;
+    SetCursorPos(0, 0); // no arrow drawn hot under the pointer
+    HWND list = showBelowField();
+    HWND bar = FindWindowExW(list, nullptr, L"ScrollBar", nullptr);
+    ASSERT_NE(bar, nullptr);
+    // What is drawn in the bar's window, down its middle (the screen itself
+    // may show it a little later under Wine).
+    const auto barPixels = [&] {
+        RECT client{};
+        GetClientRect(bar, &client);
+        const UniqueWindowDC dc = GetUniqueDC(bar);
+        std::vector<COLORREF> pixels;
+        for (int y = 0; y < client.bottom; ++y) {
+            pixels.push_back(GetPixel(dc.get(), client.right / 2, y));
+        }
+        return pixels;
+    };
+    const std::vector<COLORREF> atTop = barPixels();
+
+    // The list painted, and none of its children: the thumb has moved with it.
+    const auto paintListAlone = [&] {
+        surface->Invalidate();
+        RedrawWindow(list, nullptr, nullptr, RDW_UPDATENOW | RDW_NOCHILDREN);
+    };
+    client.paint.firstRow = 30;
+    paintListAlone();
+    EXPECT_NE(barPixels(), atTop);
+    client.paint.firstRow = 0;
+    paintListAlone();
+    EXPECT_EQ(barPixels(), atTop);
+}
+
+TEST_F(ListSurfaceTest, PlacedTopmostAgainItComesBackAboveAnotherTopmostWindow) {
+    HWND list = showBelowField();
+    const RECT rect = ToRect(surface->Rect());
+    const UniqueWindow other(CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW,
+                                             L"STATIC", L"", WS_POPUP, rect.left, rect.top, 50, 50,
+                                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
+    ASSERT_TRUE(other);
+    SetWindowPos(other.get(), HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    ASSERT_NE(GetWindow(list, GW_HWNDPREV), nullptr);
+
+    // The same place, the same size: only the z-order is to change.
+    desktop.SetWindowPos(surface->Handle(), kTopmost, rect.left, rect.top, kWidth, kHeight,
+                         kShowWindow | kNoActivate);
+    EXPECT_EQ(GetWindow(list, GW_HWNDPREV), nullptr);
+    expectHostKeepsFocus();
 }
 
 } // namespace
