@@ -51,6 +51,10 @@ public:
 
     // The host's own top-level window, foreground at the start.
     WindowHandle HostWindow() const { return hostWindow_; }
+    // A window of the host (a control's, a drop-down's), without a log line.
+    WindowHandle AddWindow(std::string kind, WindowRect rect, bool visible = true);
+    void MoveWindow(WindowHandle window, WindowRect rect);
+    void SetVisible(WindowHandle window, bool visible);
     const Window* Find(WindowHandle window) const;
     // A click (button up) at a client position of a list window.
     void ClickList(WindowHandle window, std::int32_t x, std::int32_t y);
