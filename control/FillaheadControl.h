@@ -144,8 +144,6 @@ public:
     // The kind bound now; nothing for none and for the .NET text box.
     std::optional<ControlInterface> BoundInterface() const;
     bool NetTextBoxBound() const { return CurrentNetTextBox_ && CurrentControl_; }
-    // Whether the bound control is served by polling and the hook.
-    bool Polled() const { return NetTextBoxBound() || boundWithoutEvents_; }
 
 private:
     friend class ControlKindEvents;

@@ -1,31 +1,28 @@
 #include "keyboard/Keyboard.h"
 
 #include <algorithm>
+#include <type_traits>
 #include <utility>
 
 namespace fillahead {
 namespace {
 
-// The module's variables of one thread. The flag outside it tells a Keyboard
-// released while the thread ends not to touch them any more.
+// The module's variables of one thread. Nothing here may need a destructor:
+// where thread-local storage is emulated (mingw-w64), a thread's storage is
+// freed before the destructors of its thread_local objects run. The objects
+// referred to hold themselves: the active Keyboard by its own reference, the
+// hooked ones by the hooks they installed.
 struct ThreadState {
-    std::shared_ptr<Keyboard> activeKeyboard;
+    Keyboard* activeKeyboard = nullptr;
+    Keyboard* hooked = nullptr;
     HookHandle activeHookHandle = 0;
-    // The service of the latest Hook, through which keys are passed on.
-    std::shared_ptr<KeyboardHookService> hooks;
     bool inHook = false;
-    ~ThreadState();
 };
+static_assert(std::is_trivially_destructible_v<ThreadState>);
 
-thread_local bool threadStateAlive = true;
-thread_local ThreadState threadState;
+thread_local constinit ThreadState threadState;
 
-ThreadState::~ThreadState() {
-    threadStateAlive = false;
-    const std::shared_ptr<Keyboard> released = std::move(activeKeyboard);
-}
-
-// Clears a flag when the scope ends, whatever way it ends.
+// Sets the flag for the scope, whatever way it ends.
 class InHookScope {
 public:
     InHookScope() { threadState.inHook = true; }
@@ -38,17 +35,18 @@ public:
 
 std::shared_ptr<Keyboard> Keyboard::Create(std::shared_ptr<KeyboardHookService> hooks) {
     std::shared_ptr<Keyboard> keyboard(new Keyboard(std::move(hooks)));
-    // The previous ActiveKeyboard is released here, after the new one is in.
-    std::shared_ptr<Keyboard> previous = std::exchange(threadState.activeKeyboard, keyboard);
+    // The one it replaces goes first, so that its release cannot clear the
+    // new one.
+    ModKeyboard::ClearActiveKeyboard();
+    keyboard->activeReference_ = keyboard;
+    threadState.activeKeyboard = keyboard.get();
     return keyboard;
 }
 
 Keyboard::Keyboard(std::shared_ptr<KeyboardHookService> hooks) : hooks_(std::move(hooks)) {}
 
 Keyboard::~Keyboard() {
-    if (threadStateAlive) {
-        ModKeyboard::ClearActiveKeyboard();
-    }
+    ModKeyboard::ClearActiveKeyboard();
     UnHook();
 }
 
@@ -82,25 +80,40 @@ void Keyboard::Hook() {
     HookHandle_ = hooks_ ? hooks_->SetKeyboardHook(&ModKeyboard::HookProcedure) : 0;
     installed_ = HookHandle_ != 0;
     threadState.activeHookHandle = HookHandle_;
-    threadState.hooks = hooks_;
+    if (installed_) {
+        nextHooked_ = threadState.hooked;
+        threadState.hooked = this;
+    }
 }
 
 void Keyboard::UnHook() {
-    if (HookHandle_ != 0 && installed_) {
-        installed_ = false;
-        hooks_->UnhookWindowsHookEx(HookHandle_);
+    if (HookHandle_ == 0 || !installed_) {
+        return;
     }
+    installed_ = false;
+    hooks_->UnhookWindowsHookEx(HookHandle_);
+    for (Keyboard** link = &threadState.hooked; *link != nullptr; link = &(*link)->nextHooked_) {
+        if (*link == this) {
+            *link = nextHooked_;
+            break;
+        }
+    }
+    nextHooked_ = nullptr;
 }
 
 namespace ModKeyboard {
 
 std::shared_ptr<Keyboard> ActiveKeyboard() {
-    return threadState.activeKeyboard;
+    return threadState.activeKeyboard != nullptr ? threadState.activeKeyboard->shared_from_this()
+                                                 : nullptr;
 }
 
 void ClearActiveKeyboard() {
-    // Moved out first: releasing it runs its destructor, which comes back here.
-    const std::shared_ptr<Keyboard> released = std::move(threadState.activeKeyboard);
+    Keyboard* keyboard = std::exchange(threadState.activeKeyboard, nullptr);
+    if (keyboard != nullptr) {
+        // Its last reference may go here: its destructor comes back to us.
+        const std::shared_ptr<Keyboard> released = std::move(keyboard->activeReference_);
+    }
 }
 
 HookHandle ActiveHookHandle() {
@@ -113,10 +126,12 @@ bool InHook() {
 
 std::intptr_t HookProcedure(std::int32_t nCode, std::uintptr_t wParam,
                             std::intptr_t lParam) noexcept {
-    const std::shared_ptr<KeyboardHookService> hooks = threadState.hooks;
-    if (!hooks) {
+    // The system calls us only through an installed hook, whose Keyboard is
+    // in the list and holds the service.
+    if (threadState.hooked == nullptr) {
         return 0;
     }
+    const std::shared_ptr<KeyboardHookService> hooks = threadState.hooked->hooks_;
     const auto passOn = [&](std::uintptr_t keyCode) -> std::intptr_t {
         try {
             return hooks->CallNextHookEx(threadState.activeHookHandle, nCode, keyCode, lParam);
@@ -133,7 +148,7 @@ std::intptr_t HookProcedure(std::int32_t nCode, std::uintptr_t wParam,
     const InHookScope inHook;
     std::uintptr_t keyCode = wParam;
     try {
-        const std::shared_ptr<Keyboard> keyboard = threadState.activeKeyboard;
+        const std::shared_ptr<Keyboard> keyboard = ActiveKeyboard();
         if (nCode >= 0 && keyboard &&
             hooks->GetAsyncKeyState(static_cast<std::int32_t>(wParam)) < 0) {
             std::int32_t code = static_cast<std::int32_t>(wParam);

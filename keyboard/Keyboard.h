@@ -8,7 +8,8 @@
 // ModKeyboard keeps per thread the Keyboard its hook procedure calls
 // (ActiveKeyboard, which holds it alive), the handle of the latest hook and
 // the re-entry flag. A new Keyboard becomes ActiveKeyboard; the release of
-// any Keyboard clears ActiveKeyboard, whichever object it referred to.
+// any Keyboard clears ActiveKeyboard, whichever object it referred to. A
+// Keyboard still active when its thread ends is not released.
 //
 // Everything runs on the thread that created the Keyboard.
 #pragma once
@@ -21,6 +22,14 @@
 
 namespace fillahead {
 
+class Keyboard;
+
+namespace ModKeyboard {
+void ClearActiveKeyboard();
+std::intptr_t HookProcedure(std::int32_t nCode, std::uintptr_t wParam,
+                            std::intptr_t lParam) noexcept;
+} // namespace ModKeyboard
+
 // The Keyboard's event. KeyCode is the hook's key-code variable (set it to
 // 0 to swallow the key stroke); Shift is a copy of the keystroke flags, and
 // changes to it are dropped.
@@ -30,7 +39,7 @@ public:
     virtual void KeyDown(std::int32_t& KeyCode, std::int32_t& Shift) = 0;
 };
 
-class Keyboard final {
+class Keyboard final : public std::enable_shared_from_this<Keyboard> {
 public:
     // A new Keyboard, not hooked yet; it becomes this thread's ActiveKeyboard.
     static std::shared_ptr<Keyboard> Create(std::shared_ptr<KeyboardHookService> hooks);
@@ -64,6 +73,14 @@ private:
     // to a later hook, which a second removal must not take away.
     bool installed_ = false;
     std::vector<KeyboardEvents*> sinks_;
+    // While this is the thread's ActiveKeyboard, the reference that holds it.
+    std::shared_ptr<Keyboard> activeReference_;
+    // The thread's keyboards whose hook is installed, newest first.
+    Keyboard* nextHooked_ = nullptr;
+
+    friend void ModKeyboard::ClearActiveKeyboard();
+    friend std::intptr_t ModKeyboard::HookProcedure(std::int32_t, std::uintptr_t,
+                                                    std::intptr_t) noexcept;
 };
 
 // The module's per-thread variables and its hook procedure.

@@ -1,7 +1,7 @@
 // ControlContainer: what the container of an ActiveX control gives the
 // control that sits in it (VB's UserControl object): the ambient UserMode,
-// the form that holds it and its own extender, the window it lives in, its
-// size, and the library's folder and help file. On Windows the client site
+// the form that holds it, the window it lives in, its size, and the
+// library's folder and help file. On Windows the client site
 // realises it (IOleClientSite, IOleControlSite::GetExtendedControl, the
 // site's ambient IDispatch, IOleInPlaceSite::GetWindow); natively a
 // simulated container stands in.
@@ -28,8 +28,6 @@ public:
     // The object that holds the control, usually its form (UserControl.Parent,
     // the extender's Parent).
     virtual std::shared_ptr<HostObject> Parent() = 0;
-    // The control's own extender (UserControl.Extender).
-    virtual std::shared_ptr<HostObject> Extender() = 0;
     // The window that holds the control (UserControl.ContainerHwnd).
     virtual WindowHandle ContainerWindow() = 0;
     // Asks the container to give the control this size, in twips.

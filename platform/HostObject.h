@@ -29,7 +29,6 @@ inline constexpr DispatchId kDispidValue = 0;      // IReturnInteger.Value
 inline constexpr DispatchId kDispidComboText = 15; // DataCombo, DBCombo: Text
 inline constexpr DispatchId kDispidExtenderName = static_cast<DispatchId>(0x80010000);
 inline constexpr DispatchId kDispidExtenderParent = static_cast<DispatchId>(0x80010008);
-inline constexpr DispatchId kDispidAboutBox = -552;        // DISPID_ABOUTBOX
 inline constexpr DispatchId kDispidAmbientUserMode = -709; // DISPID_AMBIENT_USERMODE
 
 // The control interfaces a bound control is recognised by (QueryInterface

@@ -16,16 +16,6 @@ AutomationError unknownMember(TextView name) {
                            u"Object doesn't support this property or method: " + Text(name));
 }
 
-std::string rendered(const Variant& value) {
-    if (value.isObject()) {
-        return "<object>";
-    }
-    if (value.isNull()) {
-        return "Null";
-    }
-    return toUtf8(value.toText());
-}
-
 } // namespace
 
 // --- SimulatedHostWindows ---
@@ -289,7 +279,6 @@ void SimulatedObject::write(Property* property, TextView name, const Variant& va
     }
     property->value = value;
     property->getter = nullptr;
-    writes.push_back(toUtf8(property->name) + "=" + rendered(value));
     written(property->name);
 }
 
@@ -502,7 +491,6 @@ void SimulatedControl::change() {
     if (!raises(u"OnChange")) {
         return;
     }
-    raised.push_back("Change");
     fire([](HostControlEvents& sink) { sink.Change(); });
 }
 
@@ -528,13 +516,11 @@ std::int32_t SimulatedControl::KeyUp(std::int16_t key, std::int16_t shift) {
 }
 
 std::int32_t SimulatedControl::key(bool down, std::int16_t key, std::int16_t shift) {
-    const std::string name = down ? "KeyDown " : "KeyUp ";
     switch (kind_) {
     case SimulatedKind::TextBox:
     case SimulatedKind::ComboBox:
     case SimulatedKind::DataCombo:
     case SimulatedKind::DBCombo: {
-        raised.push_back(name + std::to_string(key));
         std::int16_t code = key;
         fire([&](HostControlEvents& sink) {
             // The data-list combos hand Shift over by value.
@@ -544,7 +530,6 @@ std::int32_t SimulatedControl::key(bool down, std::int16_t key, std::int16_t shi
         return code;
     }
     case SimulatedKind::FormsTextBox: {
-        raised.push_back(name + std::to_string(key));
         auto keyCode = std::make_shared<SimulatedObject>(u"ReturnInteger");
         keyCode->Set(u"Value", static_cast<std::int32_t>(key), kDispidValue);
         fire([&](HostControlEvents& sink) {
@@ -556,7 +541,6 @@ std::int32_t SimulatedControl::key(bool down, std::int16_t key, std::int16_t shi
         if (!raises(down ? u"OnKeyDown" : u"OnKeyUp")) {
             return key;
         }
-        raised.push_back(name + std::to_string(key));
         Variant code = key;
         Variant s = shift;
         fire([&](HostControlEvents& sink) { down ? sink.KeyDown(code, s) : sink.KeyUp(code, s); });
@@ -698,13 +682,6 @@ std::shared_ptr<HostObject> SimulatedContainer::Parent() {
         throw AutomationError(error::ObjectNotSet, u"The control is not sited");
     }
     return parent;
-}
-
-std::shared_ptr<HostObject> SimulatedContainer::Extender() {
-    if (!extender) {
-        throw AutomationError(error::ObjectNotSet, u"The control has no extender");
-    }
-    return extender;
 }
 
 WindowHandle SimulatedContainer::ContainerWindow() {

@@ -122,8 +122,6 @@ public:
     Variant Peek(TextView name) const;
     void SetTypeName(Text name) { typeName_ = std::move(name); }
     std::set<ControlInterface> interfaces;
-    // Every write, "Name=value", in order.
-    std::vector<std::string> writes;
 
     Variant GetProperty(TextView name) override;
     void PutProperty(TextView name, const Variant& value) override;
@@ -195,8 +193,6 @@ public:
     // is not the published one.
     bool refuseEvents = false;
     std::size_t Connections() const { return sinks_.size(); }
-    // Every event raised to connected sinks, e.g. "Change", "KeyDown 40".
-    std::vector<std::string> raised;
 
     std::unique_ptr<EventConnection> ConnectEvents(ControlInterface kind,
                                                    HostControlEvents& sink) override;
@@ -254,20 +250,18 @@ private:
     std::int32_t lastKey_ = 0;
 };
 
-// The control's container: a form as its parent, an extender, the ambient
-// UserMode, the control's size.
+// The control's container: a form as its parent, the ambient UserMode, the
+// control's size.
 class SimulatedContainer final : public ControlContainer {
 public:
     bool AmbientUserMode() override;
     std::shared_ptr<HostObject> Parent() override;
-    std::shared_ptr<HostObject> Extender() override;
     WindowHandle ContainerWindow() override;
     void SetControlSize(float widthTwips, float heightTwips) override;
     Text LibraryFolder() override { return libraryFolder; }
     void SetHelpFile(TextView path) override { helpFile = path; }
 
     std::shared_ptr<HostObject> parent;
-    std::shared_ptr<HostObject> extender;
     // Nothing: the container does not answer the ambient property.
     std::optional<bool> userMode = true;
     WindowHandle window = 0;

@@ -66,7 +66,6 @@ public:
         form = std::make_shared<SimulatedForm>(host, u"Form1", windows);
         container->parent = form;
         container->window = desktop->HostWindow();
-        ControlServices services;
         services.platform.fileSystem = std::make_shared<PortableFileSystem>();
         services.platform.settings = std::make_shared<FileSettingsStore>(root.path() / "config");
         services.platform.systemFolders = std::make_shared<TempSystemFolders>(root.text("common"));
@@ -74,17 +73,18 @@ public:
         services.container = container;
         services.windows = windows;
         services.keyboardHooks = windows;
-        control = std::make_shared<FillaheadControl>(std::move(services));
+        control = std::make_shared<FillaheadControl>(services);
         control->Advise(&log);
     }
 
     // A new control placed on the form and running: its buffers go to the
     // temporary folder.
-    FillaheadControl& placed() {
-        control->UserControl_Initialize();
-        control->UserControl_InitProperties();
-        control->LetGlobalBufferLocation(root.text("buffers"));
-        return *control;
+    FillaheadControl& placed() { return placed(*control); }
+    FillaheadControl& placed(FillaheadControl& placing) {
+        placing.UserControl_Initialize();
+        placing.UserControl_InitProperties();
+        placing.LetGlobalBufferLocation(root.text("buffers"));
+        return placing;
     }
 
     // One period of the timer.
@@ -126,6 +126,7 @@ public:
     std::shared_ptr<SimulatedHostWindows> windows = std::make_shared<SimulatedHostWindows>(desktop);
     std::shared_ptr<SimulatedContainer> container = std::make_shared<SimulatedContainer>();
     std::shared_ptr<SimulatedForm> form;
+    ControlServices services;
     ControlEventLog log;
     std::shared_ptr<FillaheadControl> control;
 };

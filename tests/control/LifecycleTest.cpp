@@ -128,6 +128,9 @@ TEST(Lifecycle, AtDesignTimeTheSizeIsFixedAndNothingIsTracked) {
     h.tick();
     EXPECT_FALSE(h.control->LocalTimer().Enabled());
     EXPECT_EQ(h.control->CurrentControl(), nullptr);
+    // A pass run for a new record set does not start the timer.
+    h.control->SetRecordset(std::make_shared<Recordset>());
+    EXPECT_FALSE(h.control->LocalTimer().Enabled());
     // A form that says it runs is believed before the ambient property.
     h.form->Set(u"UserMode", true);
     h.control->UserControl_InitProperties();
@@ -201,6 +204,38 @@ TEST(CaptureReturnKey, ReturnTakesTheValueInsteadOfPressingTheDefaultButton) {
         EXPECT_EQ(h.form->defaultButtonPresses, c.presses);
         EXPECT_EQ(toUtf8(box->CurrentText()), c.text);
     }
+}
+
+// Each binding makes its own Keyboard the thread's ActiveKeyboard, and any
+// change of binding clears it: with two controls on a form, the keys then
+// reach neither until one binds again.
+TEST(CaptureReturnKey, TwoControlsShareTheThreadsActiveKeyboard) {
+    ControlHarness h;
+    auto box = h.form->Add(SimulatedKind::TextBox, u"Field1");
+    auto button = h.form->Add(SimulatedKind::Button, u"OK");
+    h.form->hasDefaultButton = true;
+    auto second = std::make_shared<FillaheadControl>(h.services);
+    for (FillaheadControl* control : {h.control.get(), second.get()}) {
+        h.placed(*control);
+        control->LetCaptureReturnKey(true);
+    }
+    h.remember("Field1", {"apple", "apricot"});
+    h.form->Focus(box);
+    h.tick();
+    EXPECT_EQ(h.windows->HookCount(), 2u);
+    const std::shared_ptr<Keyboard> active = ModKeyboard::ActiveKeyboard();
+    EXPECT_TRUE(active == h.control->LocalKeyboard() || active == second->LocalKeyboard());
+
+    h.form->Focus(button);
+    h.control->LocalTimer_Timer();
+    EXPECT_EQ(ModKeyboard::ActiveKeyboard(), nullptr);
+    EXPECT_EQ(h.windows->HookCount(), 1u);
+    // The second control still serves the box, but Return passes its hook.
+    h.form->Focus(box);
+    box->Type(u"ap");
+    h.form->Press(vk::Down);
+    EXPECT_EQ(h.form->Press(vk::Return), vk::Return);
+    EXPECT_EQ(h.form->defaultButtonPresses, 1);
 }
 
 } // namespace

@@ -105,6 +105,18 @@ TEST_F(Tracking, AnActiveControlThatCannotBeReadCountsAsAMoveEveryPass) {
     EXPECT_EQ(toUtf8(h.control->CurrentControlName()), "Field1");
 }
 
+TEST_F(Tracking, AControlWhoseNameCannotBeReadIsNotFiledUnderTheOneLeft) {
+    a->Type(u"abc");
+    b->Fail(u"Name");
+    h.form->Focus(b);
+    h.tick();
+    EXPECT_EQ(toUtf8(h.control->CurrentControlName()), "");
+    b->Type(u"xyz");
+    h.form->Focus(a);
+    h.tick();
+    EXPECT_EQ(h.stored("Field1"), "apple,apricot,abc");
+}
+
 TEST_F(Tracking, TheTimerIsOffWhileTheListIsClosedAndStartsAfresh) {
     std::vector<bool> enabledWhileStoring;
     h.log.during = [&](const std::string& event) {
