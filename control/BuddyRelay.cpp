@@ -111,7 +111,7 @@ bool FillaheadControl::gateOpen(ControlInterface kind) {
         // A combo box whose state cannot be asked counts as closed.
         return testIgnoringErrors([&] {
             return windows().SendWindowMessage(
-                       CurrentComboBox_.object->GetProperty(u"hWnd").toLong(),
+                       objectOf(CurrentComboBox_.object).GetProperty(u"hWnd").toLong(),
                        kComboGetDroppedState, 0, 0) == 0;
         });
     case ControlInterface::DataCombo:

@@ -124,8 +124,10 @@ void FillaheadControl::UserControl_ReadProperties(PropertyBag& bag) {
 
 void FillaheadControl::UserControl_WriteProperties(PropertyBag& bag) {
     ignoreErrors([&] {
-        bag.WriteProperty(u"Fillahead", std::shared_ptr<Object>(LocalFillahead_),
-                          Variant(std::shared_ptr<Object>()));
+        // Without an engine the value equals the default: nothing is written.
+        const Variant engine{std::shared_ptr<Object>(LocalFillahead_)};
+        const std::optional<Variant> nothing(std::in_place, std::shared_ptr<Object>());
+        bag.WriteProperty(u"Fillahead", engine, nothing);
     });
     ignoreErrors([&] { bag.WriteProperty(u"CaptureReturnKey", CaptureReturnKey_); });
 }

@@ -228,6 +228,7 @@ void FillaheadControl::placeNet(WindowRect& rect) {
 }
 
 void FillaheadControl::KeyDown(std::int32_t& KeyCode, std::int32_t& Shift) {
+    const std::shared_ptr<FillaheadControl> keepAlive = weak_from_this().lock();
     LocalKeyboard_KeyDown(KeyCode, Shift);
 }
 

@@ -24,7 +24,8 @@ namespace fillahead {
 // A dispatch identifier (DISPID).
 using DispatchId = std::int32_t;
 
-// Dispatch identifiers the control uses by number.
+// Dispatch identifiers of members known by number: the control reads the
+// first three that way; a container's realisation answers the last two.
 inline constexpr DispatchId kDispidValue = 0;      // IReturnInteger.Value
 inline constexpr DispatchId kDispidComboText = 15; // DataCombo, DBCombo: Text
 inline constexpr DispatchId kDispidExtenderName = static_cast<DispatchId>(0x80010000);
