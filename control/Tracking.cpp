@@ -95,7 +95,7 @@ void FillaheadControl::LocalTimer_Timer() {
     WindowHandle foreground = 0;
     ignoreErrors([&] { foreground = desktop().GetForegroundWindow(); });
 
-    // Part A: has the binding changed? A container without type information
+    // Has the binding changed? A container without type information
     // is looked at afresh every pass until a .NET text box is bound.
     if (testIgnoringErrors([&] {
             return objectOf(containerParent()).TypeName() == u"Object" && !CurrentNetTextBox_;
@@ -128,7 +128,7 @@ void FillaheadControl::LocalTimer_Timer() {
     }
 
     if (!changed) {
-        // Part B: nothing changed.
+        // Nothing changed: watch the combos' drop-downs and poll.
         if (foreground != HostWindow_) {
             return;
         }
@@ -145,7 +145,7 @@ void FillaheadControl::LocalTimer_Timer() {
         return;
     }
 
-    // Part C: the binding changed. The Tab that moved the focus away reaches
+    // The binding changed. The Tab that moved the focus away reaches
     // the engine while the old binding is still in place.
     if (testIgnoringErrors([&] { return windows().GetKeyState(vk::Tab) < 0; })) {
         std::int16_t keyCode = vk::Tab;
