@@ -126,7 +126,7 @@ Text writeBuffer(const std::filesystem::path& folder, const std::string& name, s
 
 std::shared_ptr<Fillahead> engineFor(Host& host, const std::filesystem::path& folder,
                                      const Text& control, std::int32_t megabytes) {
-    auto engine = std::make_shared<Fillahead>();
+    auto engine = Fillahead::Create();
     engine->InitProperties();
     engine->LetPrivateBufferLocation(fromPath(folder));
     engine->LetBufferUsage(buePrivate);

@@ -230,6 +230,28 @@ void SimulatedDesktop::AdvanceTime(std::int64_t milliseconds) {
     now_ = end;
 }
 
+WindowHandle SimulatedDesktop::AddWindow(std::string kind, WindowRect rect, bool visible) {
+    Window window;
+    window.kind = std::move(kind);
+    window.rect = rect;
+    window.visible = visible;
+    return add(std::move(window));
+}
+
+void SimulatedDesktop::MoveWindow(WindowHandle window, WindowRect rect) {
+    const auto it = windows_.find(window);
+    if (it != windows_.end()) {
+        it->second.rect = rect;
+    }
+}
+
+void SimulatedDesktop::SetVisible(WindowHandle window, bool visible) {
+    const auto it = windows_.find(window);
+    if (it != windows_.end()) {
+        it->second.visible = visible;
+    }
+}
+
 const SimulatedDesktop::Window* SimulatedDesktop::Find(WindowHandle window) const {
     const auto it = windows_.find(window);
     return it == windows_.end() ? nullptr : &it->second;

@@ -59,6 +59,10 @@ public:
     WindowHandle HostWindow() const { return hostWindow_; }
     // Another window of the host's (a field), visible.
     WindowHandle AddHostWindow(const WindowRect& rect);
+    // A window of the host (a control's, a drop-down's), without a log line.
+    WindowHandle AddWindow(std::string kind, WindowRect rect, bool visible = true);
+    void MoveWindow(WindowHandle window, WindowRect rect);
+    void SetVisible(WindowHandle window, bool visible);
     const Window* Find(WindowHandle window) const;
     // A click (button up) at a client position of a list window.
     void ClickList(WindowHandle window, std::int32_t x, std::int32_t y);

@@ -97,7 +97,7 @@ public:
         }
         history.Save(buffers_.text("Form-Field.xml"));
 
-        engine_ = std::make_shared<Fillahead>();
+        engine_ = Fillahead::Create();
         engine_->InitProperties();
         engine_->LetPrivateBufferLocation(buffers_.text());
         engine_->LetBufferUsage(buePrivate);
