@@ -132,7 +132,7 @@ private:
 };
 
 // The control the page's tests select: the one line to change for the real
-// control (CoCreateInstance of CLSID_FillaheadControl, then InitNew).
+// control (a CoCreateInstance of CLSID_FillaheadControl).
 inline ComPtr<IDispatch> NewSelectedControl() {
     ComPtr<IDispatch> control;
     *control.GetAddressOf() = new SelectedControl; // its first reference
