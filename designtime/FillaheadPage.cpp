@@ -51,16 +51,19 @@ void FillaheadPage::SelectionChanged() {
     }
     {
         const Raised writing(writing_);
-        const auto fill = [this](PageField field, const char16_t* property) {
-            frame_.SetFieldText(field, frame_.GetSelectedProperty(0, property).toText());
+        const auto fill = [this](PageField field) {
+            frame_.SetFieldText(field,
+                                frame_.GetSelectedProperty(0, FieldInfo(field).property).toText());
         };
-        fill(PageField::txtBuddyControl, u"BuddyControl");
-        fill(PageField::txtControlGroupName, u"ControlGroupName");
-        fill(PageField::txtGlobalBufferSize, u"GlobalBufferSize");
-        fill(PageField::txtPrivateBufferSize, u"PrivateBufferSize");
-        fill(PageField::txtGlobalBufferLocation, u"GlobalBufferLocation");
-        fill(PageField::txtPrivateBufferLocation, u"PrivateBufferLocation");
-        const bool capture = frame_.GetSelectedProperty(0, u"CaptureReturnKey").toBoolean();
+        fill(PageField::txtBuddyControl);
+        fill(PageField::txtControlGroupName);
+        fill(PageField::txtGlobalBufferSize);
+        fill(PageField::txtPrivateBufferSize);
+        fill(PageField::txtGlobalBufferLocation);
+        fill(PageField::txtPrivateBufferLocation);
+        const bool capture =
+            frame_.GetSelectedProperty(0, FieldInfo(PageField::chkCaptureReturnKey).property)
+                .toBoolean();
         frame_.SetCheckBoxValue(PageField::chkCaptureReturnKey, capture ? vbChecked : vbUnchecked);
     }
     setChanged(false);
@@ -68,17 +71,19 @@ void FillaheadPage::SelectionChanged() {
 
 void FillaheadPage::ApplyChanges() {
     if (frame_.SelectedCount() > 0) {
-        const auto write = [this](const char16_t* property, PageField field) {
-            frame_.LetSelectedProperty(0, property, Variant(frame_.FieldText(field)));
+        const auto write = [this](PageField field) {
+            frame_.LetSelectedProperty(0, FieldInfo(field).property,
+                                       Variant(frame_.FieldText(field)));
         };
-        write(u"BuddyControl", PageField::txtBuddyControl);
-        write(u"ControlGroupName", PageField::txtControlGroupName);
-        write(u"GlobalBufferSize", PageField::txtGlobalBufferSize);
-        write(u"PrivateBufferSize", PageField::txtPrivateBufferSize);
-        write(u"GlobalBufferLocation", PageField::txtGlobalBufferLocation);
-        write(u"PrivateBufferLocation", PageField::txtPrivateBufferLocation);
+        write(PageField::txtBuddyControl);
+        write(PageField::txtControlGroupName);
+        write(PageField::txtGlobalBufferSize);
+        write(PageField::txtPrivateBufferSize);
+        write(PageField::txtGlobalBufferLocation);
+        write(PageField::txtPrivateBufferLocation);
         const bool checked = frame_.CheckBoxValue(PageField::chkCaptureReturnKey) == vbChecked;
-        frame_.LetSelectedProperty(0, u"CaptureReturnKey", Variant(checked));
+        frame_.LetSelectedProperty(0, FieldInfo(PageField::chkCaptureReturnKey).property,
+                                   Variant(checked));
     }
     setChanged(false);
 }

@@ -45,25 +45,27 @@ struct PageFieldInfo {
     // The letter of the label that moves the focus to the field with Alt
     // (a dialog marks it with "&"); 0 for none.
     char16_t accessKey;
+    // The control's property the field edits; null for a button.
+    const char16_t* property;
 };
 
 inline constexpr std::array<PageFieldInfo, kPageFieldCount> kPageFields{{
     {PageField::txtBuddyControl, PageFieldKind::TextBox, u"txtBuddyControl", u"Buddy Control:",
-     u'B'},
+     u'B', u"BuddyControl"},
     {PageField::txtControlGroupName, PageFieldKind::TextBox, u"txtControlGroupName",
-     u"Control Group Name:", u'C'},
+     u"Control Group Name:", u'C', u"ControlGroupName"},
     {PageField::txtGlobalBufferLocation, PageFieldKind::TextBox, u"txtGlobalBufferLocation",
-     u"Global Buffer Location:", u'G'},
-    {PageField::cmdPublic, PageFieldKind::Button, u"cmdPublic", u"...", 0},
-    {PageField::txtGlobalBufferSize, PageFieldKind::TextBox, u"txtGlobalBufferSize", u"Size:",
-     u'S'},
+     u"Global Buffer Location:", u'G', u"GlobalBufferLocation"},
+    {PageField::cmdPublic, PageFieldKind::Button, u"cmdPublic", u"...", 0, nullptr},
+    {PageField::txtGlobalBufferSize, PageFieldKind::TextBox, u"txtGlobalBufferSize", u"Size:", u'S',
+     u"GlobalBufferSize"},
     {PageField::txtPrivateBufferLocation, PageFieldKind::TextBox, u"txtPrivateBufferLocation",
-     u"Private Buffer Location:", u'P'},
-    {PageField::cmdPrivate, PageFieldKind::Button, u"cmdPrivate", u"...", 0},
+     u"Private Buffer Location:", u'P', u"PrivateBufferLocation"},
+    {PageField::cmdPrivate, PageFieldKind::Button, u"cmdPrivate", u"...", 0, nullptr},
     {PageField::txtPrivateBufferSize, PageFieldKind::TextBox, u"txtPrivateBufferSize", u"Size:",
-     u'z'},
+     u'z', u"PrivateBufferSize"},
     {PageField::chkCaptureReturnKey, PageFieldKind::CheckBox, u"chkCaptureReturnKey",
-     u"Capture Return Key", u'R'},
+     u"Capture Return Key", u'R', u"CaptureReturnKey"},
 }};
 
 inline const PageFieldInfo& FieldInfo(PageField field) {

@@ -1,6 +1,7 @@
 #include "library/ClassFactory.h"
 
 #include "library/FillaheadObject.h"
+#include "library/FillaheadPageObject.h"
 #include "library/generated/FillaheadLib.h"
 
 namespace fillahead::library {
@@ -14,6 +15,7 @@ struct CreatableClass {
 // Every class of the registration table that clients create.
 const CreatableClass kCreatableClasses[] = {
     {CLSID_Fillahead, &FillaheadObject::Create},
+    {CLSID_FillaheadPage, &FillaheadPageObject::Create},
 };
 
 } // namespace

@@ -59,15 +59,18 @@ void ThrowIfFailed(HRESULT hr) {
     if (GetErrorInfo(0, &info) == S_OK && info) {
         info->GetDescription(description.put());
     }
-    Text text(TextOf(description.get()));
+    throw ErrorOfResult(hr, Text(TextOf(description.get())));
+}
+
+AutomationError ErrorOfResult(HRESULT hr, Text description) {
     const auto code = static_cast<std::uint32_t>(hr);
-    if (text.empty()) {
+    if (description.empty()) {
         if ((code & 0xFFFF0000u) == 0x800A0000u) {
-            throw AutomationError(static_cast<std::int32_t>(code & 0xFFFFu));
+            return AutomationError(static_cast<std::int32_t>(code & 0xFFFFu));
         }
-        text = SystemMessage(hr);
+        description = SystemMessage(hr);
     }
-    throw AutomationError::fromHResult(code, std::move(text));
+    return AutomationError::fromHResult(code, std::move(description));
 }
 
 } // namespace fillahead::library

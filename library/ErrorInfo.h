@@ -45,7 +45,12 @@ T& OutParameter(T* pointer) {
     return *pointer;
 }
 
-// Raises the failure an HRESULT of a system call stands for.
+// Raises the failure an HRESULT of a system call stands for, with the
+// description of the thread's IErrorInfo when there is one.
 void ThrowIfFailed(HRESULT hr);
+
+// The failure an HRESULT stands for, with a description: the given one, else
+// the standard one of a VB error number, else the system's text.
+AutomationError ErrorOfResult(HRESULT hr, Text description);
 
 } // namespace fillahead::library

@@ -22,6 +22,12 @@
 #define FILLAHEAD_IID_FIELDS A7F678A1-9F79-4A26-B54C-E8BDE72D2C24
 #define FILLAHEAD_IID_FIELD FDBB345A-2B66-4C24-81E4-5BE32FFB1964
 
+// The control's property page, its interface and the field it hands out as
+// its active control.
+#define FILLAHEAD_CLSID_PAGE 2A15A55E-1991-4219-A370-3D1A3A212F24
+#define FILLAHEAD_IID_PAGE FD902EA9-CBC3-46DA-AB9F-43D96EC1456B
+#define FILLAHEAD_IID_PAGE_FIELD 8D5C2620-964F-43B9-8509-EC3A3F625829
+
 // clang-format on
 
 // The text of an identifier above as a string literal.

@@ -20,6 +20,14 @@ constexpr ClassEntry kClasses[] = {
      .progId = "FillaheadLib.Fillahead.2",
      .versionIndependentProgId = "FillaheadLib.Fillahead",
      .threadingModel = "Apartment"},
+    // Form designers create it by its class, named by the control's
+    // ISpecifyPropertyPages.
+    {.name = "FillaheadPage",
+     .clsid = FILLAHEAD_BRACED(FILLAHEAD_CLSID_PAGE),
+     .description = "Fillahead property page",
+     .progId = "FillaheadLib.FillaheadPage.2",
+     .versionIndependentProgId = "FillaheadLib.FillaheadPage",
+     .threadingModel = "Apartment"},
 };
 
 constexpr InterfaceEntry kInterfaces[] = {
@@ -29,6 +37,8 @@ constexpr InterfaceEntry kInterfaces[] = {
     {"_FillaheadRecordset", FILLAHEAD_BRACED(FILLAHEAD_IID_RECORDSET), InterfaceKind::Dual},
     {"_FillaheadFields", FILLAHEAD_BRACED(FILLAHEAD_IID_FIELDS), InterfaceKind::Dual},
     {"_FillaheadField", FILLAHEAD_BRACED(FILLAHEAD_IID_FIELD), InterfaceKind::Dual},
+    {"_FillaheadPage", FILLAHEAD_BRACED(FILLAHEAD_IID_PAGE), InterfaceKind::Dual},
+    {"_FillaheadPageField", FILLAHEAD_BRACED(FILLAHEAD_IID_PAGE_FIELD), InterfaceKind::Dual},
 };
 
 } // namespace

@@ -241,7 +241,8 @@ TEST(FillaheadPage, LabelsCarryDistinctAccessKeysForTheDialog) {
     }
     EXPECT_EQ(labels, "&Buddy Control:|&Control Group Name:|&Global Buffer Location:|...|&Size:|"
                       "&Private Buffer Location:|...|Si&ze:|Capture &Return Key|");
-    EXPECT_EQ(DialogLabel({cmdPublic, PageFieldKind::Button, u"", u"A & B", u'B'}), u"A && &B");
+    EXPECT_EQ(DialogLabel({cmdPublic, PageFieldKind::Button, u"", u"A & B", u'B', nullptr}),
+              u"A && &B");
 }
 
 } // namespace

@@ -294,7 +294,10 @@ TEST(FillaheadObject, TheTypeLibraryHasItsVersionHelpFileEnumerationsAndNothingE
                            L"_FillaheadRecordset\n"
                            L"_Fillahead\n"
                            L"__Fillahead\n"
-                           L"Fillahead\n");
+                           L"Fillahead\n"
+                           L"_FillaheadPageField\n"
+                           L"_FillaheadPage\n"
+                           L"FillaheadPage\n");
 }
 
 TEST(FillaheadObject, StartsWithItsDefaultsWithoutAnyInitialisation) {

@@ -151,10 +151,14 @@ GUID GuidOf(std::string_view braced) {
 // proves they still read them alike.
 TEST(RegistrationTable, NamesTheTypeLibrarysOwnIdentifiers) {
     EXPECT_TRUE(IsEqualGUID(GuidOf(TypeLibrary().libid), LIBID_FillaheadLib));
-    ASSERT_EQ(Classes().size(), 1u);
-    EXPECT_TRUE(IsEqualGUID(GuidOf(Classes()[0].clsid), CLSID_Fillahead));
-    const GUID interfaces[] = {IID__Fillahead, DIID___Fillahead, IID__FillaheadRecordset,
-                               IID__FillaheadFields, IID__FillaheadField};
+    const GUID classes[] = {CLSID_Fillahead, CLSID_FillaheadPage};
+    ASSERT_EQ(Classes().size(), std::size(classes));
+    for (std::size_t i = 0; i < std::size(classes); ++i) {
+        EXPECT_TRUE(IsEqualGUID(GuidOf(Classes()[i].clsid), classes[i])) << Classes()[i].name;
+    }
+    const GUID interfaces[] = {IID__Fillahead,         DIID___Fillahead,    IID__FillaheadRecordset,
+                               IID__FillaheadFields,   IID__FillaheadField, IID__FillaheadPage,
+                               IID__FillaheadPageField};
     ASSERT_EQ(Interfaces().size(), std::size(interfaces));
     for (std::size_t i = 0; i < std::size(interfaces); ++i) {
         EXPECT_TRUE(IsEqualGUID(GuidOf(Interfaces()[i].iid), interfaces[i]))
