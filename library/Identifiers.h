@@ -22,6 +22,14 @@
 #define FILLAHEAD_IID_FIELDS A7F678A1-9F79-4A26-B54C-E8BDE72D2C24
 #define FILLAHEAD_IID_FIELD FDBB345A-2B66-4C24-81E4-5BE32FFB1964
 
+// The ActiveX control: the class, its default interface and its events.
+#define FILLAHEAD_CLSID_CONTROL C1FA229E-EA02-48E3-B0C5-E4CDC96842F1
+#define FILLAHEAD_IID_CONTROL 0C0CC7F4-A292-46D5-B641-F719FF99161A
+#define FILLAHEAD_DIID_CONTROL_EVENTS 69B44CD3-85EA-4D8A-B548-2B0C53A27D96
+
+// The control's property page, which the control names to form designers.
+#define FILLAHEAD_CLSID_PAGE 2A15A55E-1991-4219-A370-3D1A3A212F24
+
 // clang-format on
 
 // The text of an identifier above as a string literal.

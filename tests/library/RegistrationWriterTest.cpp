@@ -4,6 +4,7 @@
 // and the manifest of the same table.
 #include <windows.h>
 
+#include "library/ControlObject.h"
 #include "library/Manifest.h"
 #include "library/Registration.h"
 #include "library/generated/FillaheadLib.h"
@@ -151,10 +152,14 @@ GUID GuidOf(std::string_view braced) {
 // proves they still read them alike.
 TEST(RegistrationTable, NamesTheTypeLibrarysOwnIdentifiers) {
     EXPECT_TRUE(IsEqualGUID(GuidOf(TypeLibrary().libid), LIBID_FillaheadLib));
-    ASSERT_EQ(Classes().size(), 1u);
+    ASSERT_EQ(Classes().size(), 2u);
     EXPECT_TRUE(IsEqualGUID(GuidOf(Classes()[0].clsid), CLSID_Fillahead));
-    const GUID interfaces[] = {IID__Fillahead, DIID___Fillahead, IID__FillaheadRecordset,
-                               IID__FillaheadFields, IID__FillaheadField};
+    EXPECT_TRUE(IsEqualGUID(GuidOf(Classes()[1].clsid), CLSID_FillaheadControl));
+    // The registry's MiscStatus is what the control answers.
+    EXPECT_EQ(Classes()[1].miscStatus, kControlMiscStatus);
+    const GUID interfaces[] = {IID__Fillahead,         DIID___Fillahead,    IID__FillaheadRecordset,
+                               IID__FillaheadFields,   IID__FillaheadField, IID__FillaheadControl,
+                               DIID___FillaheadControl};
     ASSERT_EQ(Interfaces().size(), std::size(interfaces));
     for (std::size_t i = 0; i < std::size(interfaces); ++i) {
         EXPECT_TRUE(IsEqualGUID(GuidOf(Interfaces()[i].iid), interfaces[i]))
