@@ -119,6 +119,7 @@ HRESULT FillaheadControlObject::Close(DWORD saveOption) {
     InPlaceDeactivate();
     // The form may be going: let go of it now rather than at the last release.
     control_->StopTracking();
+    container_->ForgetParent();
     closed_ = true;
     if (oleAdvise_) {
         oleAdvise_->SendOnClose();

@@ -72,6 +72,13 @@ private:
     std::vector<VARIANT>& values_;
 };
 
+void clearException(EXCEPINFO& exception) {
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrHelpFile);
+    exception = EXCEPINFO{};
+}
+
 Text typeInfoName(ITypeInfo& info) {
     UniqueBstr name;
     if (FAILED(info.GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr))) {
@@ -147,8 +154,8 @@ DISPID DispatchHostObject::idOf(TextView name, bool& fromTable) {
     return lookUp(name);
 }
 
-HRESULT DispatchHostObject::tryInvoke(DISPID id, WORD flags, std::vector<VARIANT>& arguments,
-                                      VARIANT* result, EXCEPINFO& exception) {
+HRESULT DispatchHostObject::dispatchInvoke(DISPID id, WORD flags, std::vector<VARIANT>& arguments,
+                                           VARIANT* result, EXCEPINFO& exception) {
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS params = {arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
     if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0) {
@@ -158,6 +165,40 @@ HRESULT DispatchHostObject::tryInvoke(DISPID id, WORD flags, std::vector<VARIANT
     UINT argumentError = 0;
     return dispatch().Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception,
                              &argumentError);
+}
+
+bool DispatchHostObject::retypedAsHeld(DISPID id, VARIANT& value) {
+    std::vector<VARIANT> none;
+    UniqueVariant held;
+    EXCEPINFO exception{};
+    const HRESULT hr = dispatchInvoke(id, DISPATCH_PROPERTYGET, none, held.get(), exception);
+    clearException(exception);
+    const VARTYPE type = V_VT(held.get());
+    if (FAILED(hr) || type == V_VT(&value) || type == VT_EMPTY || type == VT_NULL ||
+        type == VT_DISPATCH || type == VT_UNKNOWN || (type & (VT_ARRAY | VT_BYREF)) != 0) {
+        return false;
+    }
+    UniqueVariant converted;
+    if (FAILED(VariantChangeType(converted.get(), &value, 0, type))) {
+        return false;
+    }
+    VariantClear(&value);
+    converted.releaseTo(&value);
+    return true;
+}
+
+HRESULT DispatchHostObject::tryInvoke(DISPID id, WORD flags, std::vector<VARIANT>& arguments,
+                                      VARIANT* result, EXCEPINFO& exception) {
+    const HRESULT hr = dispatchInvoke(id, flags, arguments, result, exception);
+    // Some objects take a value only in the type they hold it in (the
+    // MSForms key code object's Value is an int, VT_INT, not a Long): the
+    // value goes again in that type.
+    if (hr == DISP_E_TYPEMISMATCH && flags == DISPATCH_PROPERTYPUT && arguments.size() == 1 &&
+        retypedAsHeld(id, arguments[0])) {
+        clearException(exception);
+        return dispatchInvoke(id, flags, arguments, result, exception);
+    }
+    return hr;
 }
 
 Variant DispatchHostObject::invoke(DISPID id, WORD flags, std::vector<VARIANT>& arguments,
@@ -272,10 +313,9 @@ ComPtr<IUnknown> DispatchHostObject::implementerOf(const HostKind& kind) {
     std::vector<VARIANT> none;
     UniqueVariant inner;
     EXCEPINFO exception{};
-    if (FAILED(tryInvoke(id, DISPATCH_PROPERTYGET, none, inner.get(), exception))) {
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrHelpFile);
+    const HRESULT hr = tryInvoke(id, DISPATCH_PROPERTYGET, none, inner.get(), exception);
+    clearException(exception);
+    if (FAILED(hr)) {
         return nullptr;
     }
     VARIANT* value = inner.get();
@@ -285,7 +325,7 @@ ComPtr<IUnknown> DispatchHostObject::implementerOf(const HostKind& kind) {
     ComPtr<IUnknown> control;
     if (FAILED(V_UNKNOWN(value)->QueryInterface(
             IID_IUnknown, reinterpret_cast<void**>(control.GetAddressOf()))) ||
-        control == identity_ || !answers(control.Get())) {
+        control.Get() == identity_.Get() || !answers(control.Get())) {
         return nullptr;
     }
     return control;

@@ -14,6 +14,10 @@
 //   an extender that does not answer them is looked through, to the control
 //   its Object property holds, for the test and for the events.
 //
+// - A value written back that the object refuses as a type mismatch is
+//   written again in the type the property reads as (an int, VT_INT, for
+//   the MSForms key code object's Value).
+//
 // Failures are AutomationErrors with VB's numbers (438 for a member the
 // object lacks) or the host's own error and description. Single-threaded,
 // like the apartment the objects live in.
@@ -66,8 +70,15 @@ private:
     DISPID lookUp(TextView name);
     Variant read(TextView name, WORD flags, std::vector<VARIANT>& arguments);
     Variant invoke(DISPID id, WORD flags, std::vector<VARIANT>& arguments, TextView member);
+    HRESULT dispatchInvoke(DISPID id, WORD flags, std::vector<VARIANT>& arguments, VARIANT* result,
+                           EXCEPINFO& exception);
+    // A put the object refused as a type mismatch, tried again in the type
+    // the property reads as.
     HRESULT tryInvoke(DISPID id, WORD flags, std::vector<VARIANT>& arguments, VARIANT* result,
                       EXCEPINFO& exception);
+    // The value converted to the type the property holds; false when that
+    // type is unknown, the same, or not a plain value.
+    bool retypedAsHeld(DISPID id, VARIANT& value);
     // The object (this one, or the control inside an extender) that answers
     // one of the kind's interfaces; null for none.
     ComPtr<IUnknown> implementerOf(const HostKind& kind);

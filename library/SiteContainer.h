@@ -38,6 +38,9 @@ public:
     // A new site (null: none); what was learnt from the old one is dropped.
     void SetSite(IOleClientSite* site);
     IOleClientSite* Site() const noexcept { return site_.Get(); }
+    // The form is let go of (the container closes the control); it is
+    // asked for again when needed.
+    void ForgetParent() noexcept { parent_.reset(); }
     // The control object is going: no more resizing through it.
     void Detach() noexcept;
 

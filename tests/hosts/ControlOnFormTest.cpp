@@ -90,35 +90,46 @@ bool passed(const StandInControl& field, WPARAM key) {
            field.keysPassed.end();
 }
 
-// Both ways a host raises its events: through the event interface's vtable
-// with the layout its class information gives, and through IDispatch with
-// no class information at all.
+// Every way a host raises its events: through the event interface's vtable
+// with the layout its class information gives or with the published one,
+// and through IDispatch.
 TEST_F(ControlOnForm, TypingShowsTheListUnderTheFieldAndDownReturnTakeAValue) {
-    StandInControl& city = form.AddTextBox(L"txtCity");
-    StandInControl& town =
-        form.AddTextBox(L"txtTown", {.throughDispatch = true, .publishesClassInfo = false});
-    Remember(L"txtCity", {L"London", L"Lisbon"});
-    Remember(L"txtTown", {L"London", L"Lisbon"});
+    struct Field {
+        const wchar_t* name;
+        StandInOptions options;
+        const char* raised;
+    };
+    const Field fields[] = {
+        {L"txtCity", {}, "vtable, class information"},
+        {L"txtTown", {.publishesClassInfo = false}, "vtable, published layout"},
+        {L"txtVillage", {.throughDispatch = true, .publishesClassInfo = false}, "IDispatch"},
+    };
+    std::vector<StandInControl*> boxes;
+    for (const Field& field : fields) {
+        boxes.push_back(&form.AddTextBox(field.name, field.options));
+        Remember(field.name, {L"London", L"Lisbon"});
+    }
     const auto control = Place();
     ControlEvents events;
     const EventsConnection connection(control->Object(), &events);
 
-    for (StandInControl* field : {&city, &town}) {
-        SCOPED_TRACE(std::string(field == &city ? "vtable" : "IDispatch"));
-        Enter(*field);
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        StandInControl& field = *boxes[i];
+        SCOPED_TRACE(fields[i].raised);
+        Enter(field);
         Keys("type --delay 80 l");
         ASSERT_TRUE(PumpUntil([] { return ShownList().has_value(); }));
-        ExpectListUnder(field->Window());
+        ExpectListUnder(field.Window());
         EXPECT_GE(events.Count("Change"), 1);
 
         Keys("key Down");
         Keys("key Return");
-        EXPECT_EQ(field->Text(), L"London");
+        EXPECT_EQ(field.Text(), L"London");
         EXPECT_FALSE(ShownList().has_value());
         // The keys the list used never reached the field.
-        EXPECT_FALSE(passed(*field, VK_DOWN));
-        EXPECT_FALSE(passed(*field, VK_RETURN));
-        EXPECT_TRUE(passed(*field, 'L'));
+        EXPECT_FALSE(passed(field, VK_DOWN));
+        EXPECT_FALSE(passed(field, VK_RETURN));
+        EXPECT_TRUE(passed(field, 'L'));
     }
 }
 
@@ -184,7 +195,8 @@ TEST_F(ControlOnForm, PasswordAndMultiLineBoxesGetNothing) {
 }
 
 TEST_F(ControlOnForm, ADropDownComboIsServedADropDownListIsNot) {
-    StandInControl& country = form.AddComboBox(L"cboCountry");
+    // Its events through the published vtable layout.
+    StandInControl& country = form.AddComboBox(L"cboCountry", {.publishesClassInfo = false});
     StandInControl& size = form.AddComboBox(L"cboSize", {.style = 2});
     size.AddItem(L"Small");
     size.AddItem(L"Large");

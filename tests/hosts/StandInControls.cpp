@@ -304,9 +304,6 @@ HRESULT StandInControl::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARA
         return S_OK;
     }
     VariantInit(result);
-    RECT rect{};
-    GetWindowRect(window_, &rect);
-    MapWindowPoints(nullptr, form_.Window(), reinterpret_cast<POINT*>(&rect), 2);
     if (name == L"Name" || name == L"Text" || name == L"PasswordChar") {
         V_VT(result) = VT_BSTR;
         V_BSTR(result) = SysAllocString(name == L"Name"     ? name_.c_str()
@@ -326,6 +323,10 @@ HRESULT StandInControl::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARA
         V_VT(result) = VT_BOOL;
         V_BOOL(result) = options_.multiLine ? VARIANT_TRUE : VARIANT_FALSE;
     } else {
+        // Left, Top, Width, Height: twips in the form's client area.
+        RECT rect{};
+        GetWindowRect(window_, &rect);
+        MapWindowPoints(nullptr, form_.Window(), reinterpret_cast<POINT*>(&rect), 2);
         V_VT(result) = VT_R4;
         V_R4(result) = name == L"Left"    ? Twips(rect.left)
                        : name == L"Top"   ? Twips(rect.top)

@@ -77,8 +77,6 @@ public:
             return DISP_E_MEMBERNOTFOUND;
         }
         VariantInit(result);
-        RECT rect{};
-        GetWindowRect(form_->Window(), &rect);
         switch (member) {
         case kName:
             V_VT(result) = VT_BSTR;
@@ -100,13 +98,16 @@ public:
         case kLeft:
         case kTop:
         case kWidth:
-        case kHeight:
+        case kHeight: {
+            RECT rect{};
+            GetWindowRect(form_->Window(), &rect);
             V_VT(result) = VT_R4;
             V_R4(result) = member == kLeft    ? twips(rect.left)
                            : member == kTop   ? twips(rect.top)
                            : member == kWidth ? twips(rect.right - rect.left)
                                               : twips(rect.bottom - rect.top);
             return S_OK;
+        }
         default:
             return DISP_E_MEMBERNOTFOUND;
         }
@@ -501,9 +502,8 @@ void TestForm::MoveFocus(StandInControl& from, bool backwards) {
 }
 
 StandInControl* TestForm::Active() const {
-    const HWND focus = GetFocus();
     for (const ComPtr<StandInControl>& control : controls_) {
-        if (focus != nullptr && control->Owns(focus)) {
+        if (control->KeyWindow() == lastFocus_) {
             return control.Get();
         }
     }
@@ -554,7 +554,16 @@ HostedControl::HostedControl(TestForm& form, REFCLSID clsid, const std::wstring&
     check(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                            reinterpret_cast<void**>(object_.GetAddressOf())),
           "creating the control");
-    *site_.GetAddressOf() = new ControlSite(form, name);
+    Site(name);
+}
+
+HostedControl::HostedControl(TestForm& form, ComPtr<IOleObject> created, const std::wstring& name)
+    : form_(form), object_(std::move(created)) {
+    Site(name);
+}
+
+void HostedControl::Site(const std::wstring& name) {
+    *site_.GetAddressOf() = new ControlSite(form_, name);
     site_->SetControl(object_.Get());
     DWORD misc = 0;
     object_->GetMiscStatus(DVASPECT_CONTENT, &misc);
@@ -564,8 +573,8 @@ HostedControl::HostedControl(TestForm& form, REFCLSID clsid, const std::wstring&
     }
     ComPtr<IPersistPropertyBag> persist;
     check(object_.As(&persist), "IPersistPropertyBag");
-    if (form.Bag().TypeOf(L"CaptureReturnKey") != VT_EMPTY) {
-        check(persist->Load(&form.Bag(), nullptr), "loading the control's settings");
+    if (form_.Bag().TypeOf(L"CaptureReturnKey") != VT_EMPTY) {
+        check(persist->Load(&form_.Bag(), nullptr), "loading the control's settings");
     } else {
         check(persist->InitNew(), "InitNew");
     }

@@ -76,6 +76,8 @@ class ControlSite;
 class HostedControl {
 public:
     HostedControl(TestForm& form, REFCLSID clsid, const std::wstring& name);
+    // A control created already (by a program that links the library).
+    HostedControl(TestForm& form, ComPtr<IOleObject> created, const std::wstring& name);
     ~HostedControl();
     HostedControl(const HostedControl&) = delete;
     HostedControl& operator=(const HostedControl&) = delete;
@@ -89,6 +91,8 @@ public:
     HRESULT Save();
 
 private:
+    void Site(const std::wstring& name);
+
     TestForm& form_;
     ComPtr<IOleObject> object_;
     ComPtr<IDispatch> dispatch_;
@@ -113,7 +117,8 @@ public:
     void Focus(StandInControl& control);
     // Tab and Shift+Tab.
     void MoveFocus(StandInControl& from, bool backwards);
-    // The control that holds the focus, or null.
+    // The control that had the focus last, or null: the form keeps it as
+    // its controls take the focus, as a VB form keeps its ActiveControl.
     StandInControl* Active() const;
 
     // What the form offers its controls.
