@@ -226,11 +226,23 @@ TEST(ControlConformance, WithoutSettingsTheGettersFollowTheirFailureRules) {
                            DISPATCH_PROPERTYGET, group.Out()),
               S_OK);
     EXPECT_EQ(group.Text(), L"");
-    // No engine yet: BoundText is an error (91) for the caller.
+    // No engine yet: BoundText is an error (91) for the caller, whose error
+    // information names the help file beside the library.
     Value bound;
     EXPECT_EQ(InvokeMember(dispatch.Get(), IdOf(dispatch.Get(), L"BoundText"), DISPATCH_PROPERTYGET,
                            bound.Out()),
               static_cast<HRESULT>(0x800A005B));
+    ComPtr<_FillaheadControl> vtable = As<_FillaheadControl>(control.Get(), IID__FillaheadControl);
+    BSTR text = nullptr;
+    EXPECT_EQ(vtable->get_BoundText(&text), static_cast<HRESULT>(0x800A005B));
+    ComPtr<IErrorInfo> info;
+    ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
+    BSTR helpFile = nullptr;
+    info->GetHelpFile(&helpFile);
+    const std::wstring help = helpFile != nullptr ? helpFile : L"";
+    SysFreeString(helpFile);
+    EXPECT_TRUE(help.ends_with(L"\\Fillahead.chm")) << help;
+    EXPECT_NE(help.find(L"\\"), 0u);
     // Abuot swallows the failure.
     EXPECT_EQ(InvokeMember(dispatch.Get(), DISPID_ABOUTBOX, DISPATCH_METHOD, nullptr), S_OK);
 

@@ -225,7 +225,8 @@ TEST_F(ControlOnForm, ADropDownComboIsServedADropDownListIsNot) {
 
 // The form saves the control with its settings; the control it creates
 // from them again has the settings and works. A form that keeps no objects
-// in its bag keeps the engine's bytes instead.
+// in its bag keeps the engine's bytes instead; one that keeps nothing hears
+// that saving failed.
 TEST_F(ControlOnForm, TheFormsSavedSettingsGiveBackAWorkingControl) {
     StandInControl& city = form.AddTextBox(L"txtCity");
     for (const bool acceptsObjects : {true, false}) {
@@ -258,6 +259,12 @@ TEST_F(ControlOnForm, TheFormsSavedSettingsGiveBackAWorkingControl) {
         SetWindowTextW(city.Window(), L"");
         std::filesystem::remove(Buffer("txtCity", "Orders"));
     }
+
+    // A bag that keeps nothing: the form learns that saving failed.
+    form.Bag().Clear();
+    form.Bag().refusesWrites = true;
+    const auto control = Place();
+    EXPECT_EQ(control->Save(), E_ACCESSDENIED);
 }
 
 // In a form being designed the control keeps its size and serves nothing;

@@ -383,6 +383,9 @@ HRESULT FormBag::Write(LPCOLESTR name, VARIANT* value) {
     if (name == nullptr || value == nullptr) {
         return E_POINTER;
     }
+    if (refusesWrites) {
+        return E_ACCESSDENIED;
+    }
     Entry fresh{};
     if ((V_VT(value) == VT_UNKNOWN || V_VT(value) == VT_DISPATCH) && V_UNKNOWN(value) != nullptr) {
         if (!acceptsObjects) {

@@ -43,6 +43,8 @@ public:
     // When false, writing an object fails, as in containers that keep
     // text only.
     bool acceptsObjects = true;
+    // When true, every write fails (E_ACCESSDENIED), as a read-only form.
+    bool refusesWrites = false;
     // What a key holds: the stored VARTYPE (VT_UNKNOWN for an object), or
     // VT_EMPTY when the key is missing; and an object's class.
     VARTYPE TypeOf(const std::wstring& key) const;

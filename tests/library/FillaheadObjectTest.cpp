@@ -294,7 +294,10 @@ TEST(FillaheadObject, TheTypeLibraryHasItsVersionHelpFileEnumerationsAndNothingE
                            L"_FillaheadRecordset\n"
                            L"_Fillahead\n"
                            L"__Fillahead\n"
-                           L"Fillahead\n");
+                           L"Fillahead\n"
+                           L"_FillaheadControl\n"
+                           L"__FillaheadControl\n"
+                           L"FillaheadControl\n");
 }
 
 TEST(FillaheadObject, StartsWithItsDefaultsWithoutAnyInitialisation) {
