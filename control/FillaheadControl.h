@@ -131,6 +131,18 @@ public:
     // One tracking pass: the timer's tick.
     void LocalTimer_Timer();
 
+    // --- For the container's realisation, beside the lifecycle. ---
+    // Tracking as the container's state asks now: the timer runs in user
+    // mode only, following the container's form. Run again when the control
+    // gets a site after its properties, or the ambient UserMode changes.
+    void StartTracking();
+    // The container closes or takes its site away: no more passes, nothing
+    // bound (an Access text box gets its event settings back), and no
+    // reference to the form, which holds the site that holds the control.
+    // The list is left as it is and nothing is stored; the engine and the
+    // settings stay, and StartTracking resumes.
+    void StopTracking();
+
     // --- For hosts and tests that look inside. ---
     const std::shared_ptr<Fillahead>& LocalFillahead() const { return LocalFillahead_; }
     const std::shared_ptr<Keyboard>& LocalKeyboard() const { return LocalKeyboard_; }
@@ -164,7 +176,6 @@ private:
     std::shared_ptr<Fillahead> NewEngine();
     void setEngine(std::shared_ptr<Fillahead> engine);
     std::shared_ptr<Fillahead> engineFrom(const Variant& stored);
-    void StartTracking();
 
     // --- The tracking pass. ---
     bool anchorMoved();

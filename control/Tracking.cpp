@@ -89,6 +89,12 @@ void FillaheadControl::StartTracking() {
     }
 }
 
+void FillaheadControl::StopTracking() {
+    ignoreErrors([&] { LocalTimer_->SetEnabled(false); });
+    unbind();
+    ParentObject_.reset();
+}
+
 void FillaheadControl::LocalTimer_Timer() {
     const std::shared_ptr<FillaheadControl> keepAlive = weak_from_this().lock();
     bool changed = false;

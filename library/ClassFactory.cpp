@@ -1,5 +1,6 @@
 #include "library/ClassFactory.h"
 
+#include "library/ControlObject.h"
 #include "library/FillaheadObject.h"
 #include "library/FillaheadPageObject.h"
 #include "library/generated/FillaheadLib.h"
@@ -15,6 +16,7 @@ struct CreatableClass {
 // Every class of the registration table that clients create.
 const CreatableClass kCreatableClasses[] = {
     {CLSID_Fillahead, &FillaheadObject::Create},
+    {CLSID_FillaheadControl, &FillaheadControlObject::Create},
     {CLSID_FillaheadPage, &FillaheadPageObject::Create},
 };
 

@@ -4,10 +4,19 @@
 #include "library/Conversions.h"
 #include "library/Owners.h"
 
+#include <mutex>
 #include <string>
 
 namespace fillahead::library {
 namespace {
+
+std::mutex helpFileMutex;
+std::wstring helpFile;
+
+std::wstring libraryHelpFile() {
+    const std::lock_guard<std::mutex> lock(helpFileMutex);
+    return helpFile;
+}
 
 // The system's text for an HRESULT, without the trailing line break.
 Text SystemMessage(HRESULT hr) {
@@ -40,6 +49,9 @@ HRESULT ReportError(const AutomationError& error, const ErrorSource& from) noexc
         create->SetGUID(from.iid);
         create->SetSource(const_cast<LPOLESTR>(from.source));
         create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
+        if (const std::wstring help = libraryHelpFile(); !help.empty()) {
+            create->SetHelpFile(const_cast<LPOLESTR>(help.c_str()));
+        }
         ComPtr<IErrorInfo> info;
         if (SUCCEEDED(create.As(&info))) {
             SetErrorInfo(0, info.Get());
@@ -48,6 +60,11 @@ HRESULT ReportError(const AutomationError& error, const ErrorSource& from) noexc
         SetErrorInfo(0, nullptr);
     }
     return hr;
+}
+
+void SetLibraryHelpFile(TextView path) {
+    const std::lock_guard<std::mutex> lock(helpFileMutex);
+    helpFile.assign(path.begin(), path.end());
 }
 
 void ThrowIfFailed(HRESULT hr) {

@@ -23,6 +23,10 @@ struct ErrorSource {
 // Publishes the error through SetErrorInfo and returns its HRESULT.
 HRESULT ReportError(const AutomationError& error, const ErrorSource& from) noexcept;
 
+// The help file the library's errors name from now on (VB's App.HelpFile);
+// none until a control sets it.
+void SetLibraryHelpFile(TextView path);
+
 template <typename Body>
 HRESULT ComBoundary(const ErrorSource& from, Body&& body) noexcept {
     try {

@@ -3,32 +3,10 @@
 #include "library/ComPropertyBag.h"
 #include "library/ErrorInfo.h"
 #include "library/FillaheadObject.h"
+#include "library/StreamBytes.h"
 #include "platform/PropertyBagStream.h"
 
-#include <array>
-#include <vector>
-
 namespace fillahead::library {
-namespace {
-
-void readExactly(IStream& stream, std::uint8_t* buffer, std::size_t size) {
-    ULONG read = 0;
-    ThrowIfFailed(stream.Read(buffer, static_cast<ULONG>(size), &read));
-    if (read != size) {
-        throw AutomationError(error::InvalidFileFormat,
-                              u"The stored settings are damaged: they end early.");
-    }
-}
-
-void writeAll(IStream& stream, const std::vector<std::uint8_t>& bytes) {
-    ULONG written = 0;
-    ThrowIfFailed(stream.Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written));
-    if (written != bytes.size()) {
-        ThrowIfFailed(STG_E_MEDIUMFULL);
-    }
-}
-
-} // namespace
 
 HRESULT FillaheadObject::GetClassID(CLSID* clsid) {
     if (clsid == nullptr) {
@@ -75,12 +53,7 @@ HRESULT FillaheadObject::Load(IStream* stream) {
     }
     return call(
         [&] {
-            IStream& from = OutParameter(stream);
-            std::array<std::uint8_t, kBagStreamHeaderSize> header{};
-            readExactly(from, header.data(), header.size());
-            std::vector<std::uint8_t> payload(BagStreamPayloadLength(header));
-            readExactly(from, payload.data(), payload.size());
-            MemoryPropertyBag bag = DecodeBagStream(header, payload);
+            MemoryPropertyBag bag = ReadBagStream(OutParameter(stream));
             load(bag);
         },
         IID_IPersistStreamInit);
@@ -92,7 +65,7 @@ HRESULT FillaheadObject::Save(IStream* stream, BOOL clearDirty) {
             IStream& to = OutParameter(stream);
             MemoryPropertyBag bag;
             engine().WriteProperties(bag);
-            writeAll(to, EncodeBagStream(bag));
+            WriteBytes(to, EncodeBagStream(bag));
             if (clearDirty) {
                 dirty_ = false;
             }

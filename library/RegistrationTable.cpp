@@ -1,11 +1,17 @@
 #include "library/RegistrationTable.h"
 
+#include "library/ControlResources.h"
 #include "library/Identifiers.h"
 
 #define FILLAHEAD_BRACED(id) "{" FILLAHEAD_GUID_TEXT(id) "}"
 
 namespace fillahead::library {
 namespace {
+
+// The control's OLEMISC flags (this table is built without Windows headers):
+// OLEMISC_RECOMPOSEONRESIZE 0x1, CANTLINKINSIDE 0x10, INSIDEOUT 0x80,
+// INVISIBLEATRUNTIME 0x400, SETCLIENTSITEFIRST 0x20000.
+constexpr std::uint32_t kControlMiscStatusBits = 0x20491;
 
 constexpr TypeLibraryEntry kTypeLibrary = {"FillaheadLib", FILLAHEAD_BRACED(FILLAHEAD_LIBID),
                                            FILLAHEAD_LIBRARY_VERSION_MAJOR,
@@ -20,6 +26,15 @@ constexpr ClassEntry kClasses[] = {
      .progId = "FillaheadLib.Fillahead.2",
      .versionIndependentProgId = "FillaheadLib.Fillahead",
      .threadingModel = "Apartment"},
+    {.name = "FillaheadControl",
+     .clsid = FILLAHEAD_BRACED(FILLAHEAD_CLSID_CONTROL),
+     .description = "Fillahead type-ahead control",
+     .progId = "FillaheadLib.FillaheadControl.2",
+     .versionIndependentProgId = "FillaheadLib.FillaheadControl",
+     .threadingModel = "Apartment",
+     .control = true,
+     .miscStatus = kControlMiscStatusBits,
+     .toolboxBitmap = FILLAHEAD_IDB_CONTROL_TOOLBOX},
     // Form designers create it by its class, named by the control's
     // ISpecifyPropertyPages.
     {.name = "FillaheadPage",
@@ -37,6 +52,9 @@ constexpr InterfaceEntry kInterfaces[] = {
     {"_FillaheadRecordset", FILLAHEAD_BRACED(FILLAHEAD_IID_RECORDSET), InterfaceKind::Dual},
     {"_FillaheadFields", FILLAHEAD_BRACED(FILLAHEAD_IID_FIELDS), InterfaceKind::Dual},
     {"_FillaheadField", FILLAHEAD_BRACED(FILLAHEAD_IID_FIELD), InterfaceKind::Dual},
+    {"_FillaheadControl", FILLAHEAD_BRACED(FILLAHEAD_IID_CONTROL), InterfaceKind::Dual},
+    {"__FillaheadControl", FILLAHEAD_BRACED(FILLAHEAD_DIID_CONTROL_EVENTS),
+     InterfaceKind::Dispinterface},
     {"_FillaheadPage", FILLAHEAD_BRACED(FILLAHEAD_IID_PAGE), InterfaceKind::Dual},
     {"_FillaheadPageField", FILLAHEAD_BRACED(FILLAHEAD_IID_PAGE_FIELD), InterfaceKind::Dual},
 };

@@ -167,6 +167,46 @@ TEST(Lifecycle, TerminateReleasesEverythingAndNothingReachesTheControlAfterwards
     EXPECT_EQ(h.log.take(), "");
 }
 
+// A container that closes or takes its site away stops the passes and lets
+// go of the form and the bound control; a new site resumes.
+TEST(Lifecycle, StopTrackingLetsGoOfTheFormUntilTrackingStartsAgain) {
+    const struct {
+        SimulatedForm::Host host;
+        SimulatedKind kind;
+    } cases[] = {{SimulatedForm::Host::VB, SimulatedKind::TextBox},
+                 {SimulatedForm::Host::Access, SimulatedKind::AccessTextBox},
+                 {SimulatedForm::Host::DotNet, SimulatedKind::NetTextBox}};
+    for (const auto& c : cases) {
+        ControlHarness h(c.host);
+        auto box = h.form->Add(c.kind, u"Field1");
+        box->Set(u"OnChange", u"=Audit()");
+        h.placed();
+        h.form->Focus(box);
+        h.tick();
+        ASSERT_NE(h.control->CurrentControl(), nullptr);
+        const std::string typed = h.stored("Field1");
+
+        h.control->StopTracking();
+        SCOPED_TRACE(toUtf8(box->TypeName()));
+        EXPECT_FALSE(h.control->LocalTimer().Enabled());
+        EXPECT_EQ(h.control->CurrentControl(), nullptr);
+        EXPECT_EQ(h.control->ParentObject(), nullptr);
+        EXPECT_EQ(box->Connections(), 0u);
+        EXPECT_EQ(h.windows->HookCount(), 0u);
+        EXPECT_EQ(toUtf8(box->Peek(u"OnChange").toText()), "=Audit()");
+        box->Type(u"after");
+        h.tick();
+        EXPECT_EQ(h.log.take(), "");
+        EXPECT_EQ(h.stored("Field1"), typed);
+
+        h.control->StartTracking();
+        EXPECT_TRUE(h.control->LocalTimer().Enabled());
+        h.tick();
+        EXPECT_NE(h.control->CurrentControl(), nullptr);
+        EXPECT_EQ(toUtf8(h.control->CurrentControlName()), "Field1");
+    }
+}
+
 // Return with a default button on the form: kept from the form while the
 // list is open and CaptureReturnKey is set, and only then.
 TEST(CaptureReturnKey, ReturnTakesTheValueInsteadOfPressingTheDefaultButton) {

@@ -295,6 +295,9 @@ TEST(FillaheadObject, TheTypeLibraryHasItsVersionHelpFileEnumerationsAndNothingE
                            L"_Fillahead\n"
                            L"__Fillahead\n"
                            L"Fillahead\n"
+                           L"_FillaheadControl\n"
+                           L"__FillaheadControl\n"
+                           L"FillaheadControl\n"
                            L"_FillaheadPageField\n"
                            L"_FillaheadPage\n"
                            L"FillaheadPage\n");

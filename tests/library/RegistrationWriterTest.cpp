@@ -4,6 +4,7 @@
 // and the manifest of the same table.
 #include <windows.h>
 
+#include "library/ControlObject.h"
 #include "library/Manifest.h"
 #include "library/Registration.h"
 #include "library/generated/FillaheadLib.h"
@@ -151,14 +152,16 @@ GUID GuidOf(std::string_view braced) {
 // proves they still read them alike.
 TEST(RegistrationTable, NamesTheTypeLibrarysOwnIdentifiers) {
     EXPECT_TRUE(IsEqualGUID(GuidOf(TypeLibrary().libid), LIBID_FillaheadLib));
-    const GUID classes[] = {CLSID_Fillahead, CLSID_FillaheadPage};
+    const GUID classes[] = {CLSID_Fillahead, CLSID_FillaheadControl, CLSID_FillaheadPage};
     ASSERT_EQ(Classes().size(), std::size(classes));
     for (std::size_t i = 0; i < std::size(classes); ++i) {
         EXPECT_TRUE(IsEqualGUID(GuidOf(Classes()[i].clsid), classes[i])) << Classes()[i].name;
     }
-    const GUID interfaces[] = {IID__Fillahead,         DIID___Fillahead,    IID__FillaheadRecordset,
-                               IID__FillaheadFields,   IID__FillaheadField, IID__FillaheadPage,
-                               IID__FillaheadPageField};
+    // The registry's MiscStatus is what the control answers.
+    EXPECT_EQ(Classes()[1].miscStatus, kControlMiscStatus);
+    const GUID interfaces[] = {IID__Fillahead,          DIID___Fillahead,       IID__FillaheadRecordset,
+                               IID__FillaheadFields,    IID__FillaheadField,    IID__FillaheadControl,
+                               DIID___FillaheadControl, IID__FillaheadPage,     IID__FillaheadPageField};
     ASSERT_EQ(Interfaces().size(), std::size(interfaces));
     for (std::size_t i = 0; i < std::size(interfaces); ++i) {
         EXPECT_TRUE(IsEqualGUID(GuidOf(Interfaces()[i].iid), interfaces[i]))
