@@ -5,7 +5,8 @@
 #include "bench/SampleValues.h"
 #include "engine/Fillahead.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/Recordset.h"
+#include "platform/simulated/FileSettingsStore.h"
 #include "platform/simulated/SimulatedDesktop.h"
 
 #include <benchmark/benchmark.h>

@@ -5,10 +5,10 @@
 //   record count per typed key          insensitive) over the same values
 // on realistic history values (names, addresses, e-mail addresses, phone
 // numbers, some of them not ASCII).
-#include "platform/AtomicFile.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
-#include "platform/RowsetXml.h"
+#include "platform/recordset/AtomicFile.h"
+#include "platform/recordset/Recordset.h"
+#include "platform/recordset/RowsetXml.h"
 
 #include <benchmark/benchmark.h>
 

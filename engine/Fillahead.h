@@ -29,8 +29,8 @@
 #include "listwindow/frmList.h"
 #include "platform/PlatformServices.h"
 #include "platform/PropertyBag.h"
-#include "platform/Recordset.h"
 #include "platform/Text.h"
+#include "platform/recordset/Recordset.h"
 
 #include <algorithm>
 #include <cstdint>

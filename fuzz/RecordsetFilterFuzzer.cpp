@@ -5,8 +5,8 @@
 // Input: two criteria texts and then the values, as UTF-8 separated by
 // newlines; "\x01" as a whole value stands for Null.
 #include "platform/AutomationError.h"
-#include "platform/Recordset.h"
-#include "platform/RecordsetFilter.h"
+#include "platform/recordset/Recordset.h"
+#include "platform/recordset/RecordsetFilter.h"
 
 #include <cstdint>
 #include <cstdlib>

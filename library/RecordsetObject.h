@@ -11,7 +11,7 @@
 #include "library/ComObject.h"
 #include "library/Dispatch.h"
 #include "library/generated/FillaheadLib.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/Recordset.h"
 
 #include <memory>
 

@@ -16,7 +16,7 @@
 #include "library/Owners.h"
 #include "library/generated/FillaheadLib.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/Recordset.h"
 
 #include <oleauto.h>
 #include <wrl/client.h>

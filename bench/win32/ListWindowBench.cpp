@@ -14,7 +14,7 @@
 #include "bench/win32/CallCounter.h"
 #include "engine/Fillahead.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/Recordset.h"
 
 #include <algorithm>
 #include <chrono>

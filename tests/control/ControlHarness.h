@@ -5,6 +5,7 @@
 
 #include "control/FillaheadControl.h"
 #include "platform/Path.h"
+#include "platform/simulated/FileSettingsStore.h"
 #include "platform/simulated/SimulatedHost.h"
 #include "tests/support/TempFolder.h"
 

@@ -1,5 +1,5 @@
 // Storing values when the list closes, the buffer files and the size limits.
-#include "platform/AtomicFile.h"
+#include "platform/recordset/AtomicFile.h"
 #include "tests/engine/EngineHarness.h"
 #include "tests/support/Errors.h"
 

@@ -6,7 +6,8 @@
 #include "engine/Fillahead.h"
 #include "platform/AutomationError.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/Recordset.h"
+#include "platform/simulated/FileSettingsStore.h"
 #include "platform/simulated/SimulatedDesktop.h"
 #include "tests/support/TempFolder.h"
 

@@ -11,7 +11,8 @@
 // Exit code 0 on success; 1 with a message otherwise.
 #include "engine/Fillahead.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/Recordset.h"
+#include "platform/simulated/FileSettingsStore.h"
 #include "platform/simulated/SimulatedDesktop.h"
 
 #include <cstdio>

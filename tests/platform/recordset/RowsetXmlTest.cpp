@@ -1,10 +1,10 @@
 // The buffer file on disk: files the original data layer wrote, the exact
 // layout we write, characters XML cannot carry, and damaged files.
-#include "platform/RowsetXml.h"
+#include "platform/recordset/RowsetXml.h"
 
 #include "platform/AutomationError.h"
-#include "platform/Recordset.h"
-#include "tests/platform/RecordsetTesting.h"
+#include "platform/recordset/Recordset.h"
+#include "tests/platform/recordset/RecordsetTesting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "platform/Recordset.h"
+#include "platform/recordset/Recordset.h"
 
-#include "platform/AtomicFile.h"
 #include "platform/AutomationError.h"
-#include "platform/RecordTable.h"
-#include "platform/RecordsetFilter.h"
-#include "platform/RowsetXml.h"
+#include "platform/recordset/AtomicFile.h"
+#include "platform/recordset/RecordTable.h"
+#include "platform/recordset/RecordsetFilter.h"
+#include "platform/recordset/RowsetXml.h"
 
 #include <algorithm>
 #include <string>

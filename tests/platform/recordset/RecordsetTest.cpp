@@ -1,9 +1,9 @@
 // The record set as the engine and the list grid use it: states, rows, the
 // current row, bookmarks, revisions, and reopening a file.
-#include "platform/Recordset.h"
+#include "platform/recordset/Recordset.h"
 
 #include "platform/AutomationError.h"
-#include "tests/platform/RecordsetTesting.h"
+#include "tests/platform/recordset/RecordsetTesting.h"
 #include "tests/support/Errors.h"
 
 #include <gtest/gtest.h>

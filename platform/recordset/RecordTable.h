@@ -8,9 +8,9 @@
 // SearchIndex, built when first needed and kept current as rows are added.
 #pragma once
 
-#include "platform/Recordset.h"
-#include "platform/SearchIndex.h"
 #include "platform/Text.h"
+#include "platform/recordset/Recordset.h"
+#include "platform/recordset/SearchIndex.h"
 
 #include <cstdint>
 #include <optional>

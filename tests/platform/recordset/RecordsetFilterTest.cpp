@@ -2,8 +2,8 @@
 // wildcards are read, the errors, and that narrowing a result while typing
 // finds what a fresh search finds.
 #include "platform/AutomationError.h"
-#include "platform/Recordset.h"
-#include "tests/platform/RecordsetTesting.h"
+#include "platform/recordset/Recordset.h"
+#include "tests/platform/recordset/RecordsetTesting.h"
 
 #include <gtest/gtest.h>
 

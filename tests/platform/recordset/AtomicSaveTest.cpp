@@ -1,9 +1,9 @@
 // Saving replaces the file in one step: a failure at any step, or a process
 // killed in the middle, leaves the old file whole and the folder clean.
-#include "platform/AtomicFile.h"
 #include "platform/AutomationError.h"
-#include "platform/Recordset.h"
-#include "tests/platform/RecordsetTesting.h"
+#include "platform/recordset/AtomicFile.h"
+#include "platform/recordset/Recordset.h"
+#include "tests/platform/recordset/RecordsetTesting.h"
 
 #include <gtest/gtest.h>
 
