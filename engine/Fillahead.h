@@ -27,6 +27,7 @@
 #pragma once
 
 #include "listwindow/frmList.h"
+#include "platform/KeyCodes.h"
 #include "platform/PlatformServices.h"
 #include "platform/PropertyBag.h"
 #include "platform/Text.h"
@@ -48,13 +49,6 @@ inline constexpr std::int32_t buePrivate = 1;
 inline constexpr std::int32_t fhalLeft = 0;
 inline constexpr std::int32_t fhalRight = 1;
 inline constexpr std::int32_t fhalCenter = 2;
-
-// Virtual-key codes the engine handles.
-inline constexpr std::int16_t kKeyTab = 9;
-inline constexpr std::int16_t kKeyReturn = 13;
-inline constexpr std::int16_t kKeyEscape = 27;
-inline constexpr std::int16_t kKeyUp = 38;
-inline constexpr std::int16_t kKeyDown = 40;
 
 inline constexpr char16_t kDefaultListField[] = u"SavedStringField";
 

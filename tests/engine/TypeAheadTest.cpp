@@ -78,8 +78,8 @@ protected:
             h.type(argument);
         } else if (verb == "key") {
             const std::map<std::string, std::int16_t> keys = {
-                {"Down", kKeyDown}, {"Up", kKeyUp},         {"Return", kKeyReturn},
-                {"Tab", kKeyTab},   {"Escape", kKeyEscape}, {"A", 65}};
+                {"Down", vk::Down}, {"Up", vk::Up},         {"Return", vk::Return},
+                {"Tab", vk::Tab},   {"Escape", vk::Escape}, {"A", 65}};
             return render(std::to_string(h.press(keys.at(argument))));
         } else if (verb == "click") {
             const DataGrid& grid = engine.listWindow()->DataGrid();
@@ -361,7 +361,7 @@ TEST_F(TypeAhead, TheRoadOfOneEntry) {
     };
     h.sink.actions["TextChange"] = [&] { engine.OnTextChange(engine.Text()); };
     const auto tabAway = [&] {
-        EXPECT_EQ(h.press(kKeyTab), kKeyTab);
+        EXPECT_EQ(h.press(vk::Tab), vk::Tab);
         engine.OnControlChange(u"Text2", u"");
     };
     run({{"focus Text1", "hidden text="}});
