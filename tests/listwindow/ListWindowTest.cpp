@@ -104,10 +104,10 @@ TEST_F(ListPlacementTest, StaysOnTheFieldsTopWhileTypingAndReturnsWhenHidden) {
 
 TEST_F(ListPlacementTest, WithoutTheFieldsHeightTheFocusedFieldTellsItsTop) {
     EXPECT_EQ(show(100, 1000, 300, 150, 0), (WindowRect{100, 1000, 400, 1150})); // as always
-    desktop.focus = desktop.AddHostWindow({120, 970, 380, 1000});
+    desktop.focus = desktop.AddWindow("host", {120, 970, 380, 1000});
     EXPECT_EQ(show(100, 1000, 300, 150, 0), (WindowRect{100, 820, 400, 970}));
     // A focused window the list does not hang under says nothing.
-    desktop.focus = desktop.AddHostWindow({120, 900, 380, 990});
+    desktop.focus = desktop.AddWindow("host", {120, 900, 380, 990});
     EXPECT_EQ(show(100, 1000, 300, 150, 0), (WindowRect{100, 1000, 400, 1150}));
     EXPECT_EQ(show(100, 1000, 300, 150, 40), (WindowRect{100, 810, 400, 960}));
 }
