@@ -30,9 +30,9 @@
 #include "platform/KeyboardHook.h"
 #include "platform/PlatformServices.h"
 #include "platform/PropertyBag.h"
+#include "platform/Recordset.h"
 #include "platform/Text.h"
 #include "platform/Timer.h"
-#include "platform/recordset/Recordset.h"
 
 #include <algorithm>
 #include <array>

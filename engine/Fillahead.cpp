@@ -2,6 +2,7 @@
 #include "engine/Fillahead.h"
 
 #include "platform/AutomationError.h"
+#include "platform/recordset/MemoryRecordset.h"
 
 #ifndef FILLAHEAD_VERSION
 #define FILLAHEAD_VERSION "0.0.0"
@@ -82,7 +83,7 @@ void Fillahead::WriteProperties(PropertyBag& bag) {
 }
 
 void Fillahead::PrepareEngine() {
-    ignoreErrors([&] { bufferRecordSet_ = std::make_shared<fillahead::Recordset>(); });
+    ignoreErrors([&] { bufferRecordSet_ = std::make_shared<fillahead::MemoryRecordset>(); });
     ignoreErrors([&] {
         if (!listWindow_) {
             if (!services_.desktop) {

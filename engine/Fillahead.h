@@ -30,8 +30,8 @@
 #include "platform/KeyCodes.h"
 #include "platform/PlatformServices.h"
 #include "platform/PropertyBag.h"
+#include "platform/Recordset.h"
 #include "platform/Text.h"
-#include "platform/recordset/Recordset.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -11,7 +11,7 @@
 #include "library/ComObject.h"
 #include "library/Dispatch.h"
 #include "library/generated/FillaheadLib.h"
-#include "platform/recordset/Recordset.h"
+#include "platform/Recordset.h"
 
 #include <memory>
 
@@ -107,7 +107,7 @@ public:
 private:
     template <typename Body>
     HRESULT call(Body&& body);
-    const FieldDefinition& definition() const;
+    FieldDefinition definition() const;
 
     std::shared_ptr<fillahead::Recordset> recordset_;
     Text name_;

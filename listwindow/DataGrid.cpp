@@ -32,7 +32,7 @@ bool DataGrid::sourceOpen() const {
 }
 
 void DataGrid::follow() const {
-    const Recordset* source = dataSource_.get();
+    Recordset* source = dataSource_.get();
     const std::uint64_t revision = sourceOpen() ? source->Revision() : 0;
     if (source == seenSource_ && revision == seenRevision_) {
         return;
@@ -66,7 +66,7 @@ Variant DataGrid::Column::CellValue(Bookmark bookmark) const {
     if (!grid_.sourceOpen()) {
         throw AutomationError(error::ObjectClosed);
     }
-    const Recordset& source = *grid_.dataSource_;
+    Recordset& source = *grid_.dataSource_;
     std::size_t field = 0;
     if (!dataField_.empty()) {
         const auto found = source.FindField(dataField_);

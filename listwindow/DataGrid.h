@@ -7,9 +7,9 @@
 // twips. Members that fail raise AutomationError, like the control does.
 #pragma once
 
+#include "platform/Recordset.h"
 #include "platform/Text.h"
 #include "platform/Variant.h"
-#include "platform/recordset/Recordset.h"
 
 #include <cstdint>
 #include <functional>

@@ -8,8 +8,8 @@
 // SearchIndex, built when first needed and kept current as rows are added.
 #pragma once
 
+#include "platform/Recordset.h"
 #include "platform/Text.h"
-#include "platform/recordset/Recordset.h"
 #include "platform/recordset/SearchIndex.h"
 
 #include <cstdint>

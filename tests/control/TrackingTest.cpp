@@ -161,7 +161,7 @@ TEST_F(Tracking, StoringEventsReachTheHostAndItsCancelReachesTheEngine) {
 
 TEST_F(Tracking, ANewRecordsetRunsAPassAtOnce) {
     h.form->Focus(b);
-    h.control->SetRecordset(std::make_shared<Recordset>());
+    h.control->SetRecordset(std::make_shared<MemoryRecordset>());
     EXPECT_EQ(toUtf8(h.control->CurrentControlName()), "Field2");
 }
 

@@ -1,6 +1,7 @@
 // The list window's layout, grip icon, and the grid following its record set.
 #include "listwindow/frmList.h"
 #include "platform/AutomationError.h"
+#include "platform/recordset/MemoryRecordset.h"
 #include "platform/simulated/SimulatedDesktop.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ struct ListWindowTest : ::testing::Test {
     }
 
     std::shared_ptr<Recordset> values(int count) {
-        auto rs = std::make_shared<Recordset>();
+        auto rs = std::make_shared<MemoryRecordset>();
         rs->AppendField({u"SavedStringField", 8, 255, -1});
         rs->Open();
         for (int i = 1; i <= count; ++i) {

@@ -4,8 +4,9 @@
 #pragma once
 
 #include "platform/Path.h"
+#include "platform/Recordset.h"
 #include "platform/Text.h"
-#include "platform/recordset/Recordset.h"
+#include "platform/recordset/MemoryRecordset.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +54,7 @@ public:
 };
 
 // The presented rows, one line each, fields separated by '|', Null as '-'.
-inline std::string render(const Recordset& records) {
+inline std::string render(Recordset& records) {
     std::string out;
     for (std::int32_t row = 0; row < records.RecordCount(); ++row) {
         const Bookmark bookmark = records.BookmarkAt(row);

@@ -1,4 +1,4 @@
-#include "platform/recordset/Recordset.h"
+#include "platform/recordset/MemoryRecordset.h"
 
 #include "platform/AutomationError.h"
 #include "platform/recordset/AtomicFile.h"
@@ -69,7 +69,7 @@ std::optional<FileTie> tieTo(const fileio::FileStamp& stamp, Bytes&& bytes, bool
 
 } // namespace
 
-struct Recordset::Impl {
+struct MemoryRecordset::Impl {
     // Holds the appended fields while closed.
     std::unique_ptr<RecordTable> table = std::make_unique<RecordTable>();
     bool open = false;
@@ -221,14 +221,14 @@ struct Recordset::Impl {
     }
 };
 
-Recordset::Recordset() : impl_(std::make_unique<Impl>()) {}
-Recordset::~Recordset() = default;
+MemoryRecordset::MemoryRecordset() : impl_(std::make_unique<Impl>()) {}
+MemoryRecordset::~MemoryRecordset() = default;
 
-std::int32_t Recordset::State() const noexcept {
+std::int32_t MemoryRecordset::State() const noexcept {
     return impl_->open ? kStateOpen : kStateClosed;
 }
 
-void Recordset::AppendField(const FieldDefinition& field) {
+void MemoryRecordset::AppendField(const FieldDefinition& field) {
     if (impl_->open) {
         raise(error::NotAllowedInContext);
     }
@@ -243,22 +243,22 @@ void Recordset::AppendField(const FieldDefinition& field) {
     impl_->table->addField(std::move(info));
 }
 
-std::size_t Recordset::FieldCount() const noexcept {
+std::size_t MemoryRecordset::FieldCount() const noexcept {
     return impl_->table->fields().size();
 }
 
-const FieldDefinition& Recordset::Field(std::size_t index) const {
+FieldDefinition MemoryRecordset::Field(std::size_t index) const {
     if (index >= impl_->table->fields().size()) {
         raise(error::ItemNotFound);
     }
     return impl_->table->fields()[index].definition;
 }
 
-std::optional<std::size_t> Recordset::FindField(TextView name) const {
+std::optional<std::size_t> MemoryRecordset::FindField(TextView name) const {
     return impl_->table->findField(name);
 }
 
-void Recordset::Open() {
+void MemoryRecordset::Open() {
     if (impl_->open) {
         raise(error::ObjectOpen);
     }
@@ -272,7 +272,7 @@ void Recordset::Open() {
     impl_->presentEverything();
 }
 
-void Recordset::Open(const Text& path) {
+void MemoryRecordset::Open(const Text& path) {
     if (impl_->open) {
         raise(error::ObjectOpen);
     }
@@ -297,7 +297,7 @@ void Recordset::Open(const Text& path) {
                    tieTo(snapshot->stamp, std::move(snapshot->bytes), snapshot->stampMatchesBytes));
 }
 
-void Recordset::Close() {
+void MemoryRecordset::Close() {
     Impl& impl = *impl_;
     impl.requireOpen();
     // Bookmarks of the next opening never repeat this one's.
@@ -321,7 +321,7 @@ void Recordset::Close() {
     ++impl.revision;
 }
 
-void Recordset::SetFilter(TextView criteria) {
+void MemoryRecordset::SetFilter(TextView criteria) {
     Impl& impl = *impl_;
     impl.requireOpen();
     if (criteria.empty()) {
@@ -350,7 +350,7 @@ void Recordset::SetFilter(TextView criteria) {
     ++impl.revision;
 }
 
-void Recordset::SetFilter(std::int32_t code) {
+void MemoryRecordset::SetFilter(std::int32_t code) {
     impl_->requireOpen();
     if (code != 0) {
         throw AutomationError(error::InvalidArgument,
@@ -359,19 +359,19 @@ void Recordset::SetFilter(std::int32_t code) {
     impl_->presentEverything();
 }
 
-Variant Recordset::Filter() const {
+Variant MemoryRecordset::Filter() const {
     if (impl_->filterText) {
         return Variant(*impl_->filterText);
     }
     return Variant(std::int32_t{0});
 }
 
-std::int32_t Recordset::RecordCount() const {
+std::int32_t MemoryRecordset::RecordCount() const {
     impl_->requireOpen();
     return static_cast<std::int32_t>(impl_->count());
 }
 
-std::int32_t Recordset::AbsolutePosition() const {
+std::int32_t MemoryRecordset::AbsolutePosition() const {
     const Impl& impl = *impl_;
     impl.requireOpen();
     if (impl.count() == 0 || impl.currentDeleted) {
@@ -383,17 +383,28 @@ std::int32_t Recordset::AbsolutePosition() const {
     return static_cast<std::int32_t>(impl.position) + 1;
 }
 
-bool Recordset::IsBOF() const {
+void MemoryRecordset::SetAbsolutePosition(std::int32_t position) {
+    Impl& impl = *impl_;
+    impl.requireOpen();
+    if (position < 1 || static_cast<std::uint32_t>(position) > impl.count()) {
+        throw AutomationError(error::InvalidArgument,
+                              u"AbsolutePosition: there is no presented row " + toText(position));
+    }
+    impl.position = static_cast<std::uint32_t>(position) - 1;
+    impl.currentDeleted = false;
+}
+
+bool MemoryRecordset::IsBOF() const {
     impl_->requireOpen();
     return !impl_->currentDeleted && impl_->count() == 0;
 }
 
-bool Recordset::IsEOF() const {
+bool MemoryRecordset::IsEOF() const {
     impl_->requireOpen();
     return !impl_->currentDeleted && impl_->position >= impl_->count();
 }
 
-Variant Recordset::FieldValue(TextView name) const {
+Variant MemoryRecordset::FieldValue(TextView name) const {
     const Impl& impl = *impl_;
     impl.requireOpen();
     const std::size_t field = impl.requireField(name);
@@ -402,7 +413,7 @@ Variant Recordset::FieldValue(TextView name) const {
     return value ? Variant(*value) : Variant::null();
 }
 
-void Recordset::SetFieldValue(TextView name, const Variant& value) {
+void MemoryRecordset::SetFieldValue(TextView name, const Variant& value) {
     Impl& impl = *impl_;
     impl.requireOpen();
     const std::size_t field = impl.requireField(name);
@@ -414,7 +425,7 @@ void Recordset::SetFieldValue(TextView name, const Variant& value) {
     impl.modified();
 }
 
-void Recordset::AddNew(TextView field, const Variant& value) {
+void MemoryRecordset::AddNew(TextView field, const Variant& value) {
     Impl& impl = *impl_;
     impl.requireOpen();
     const std::size_t index = impl.requireField(field);
@@ -428,12 +439,12 @@ void Recordset::AddNew(TextView field, const Variant& value) {
     impl.modified();
 }
 
-void Recordset::Update() {
+void MemoryRecordset::Update() {
     // Rows are stored as they change; there is nothing pending to write.
     (void)impl_->requireCurrentSlot();
 }
 
-void Recordset::MoveFirst() {
+void MemoryRecordset::MoveFirst() {
     impl_->requireOpen();
     if (impl_->count() == 0) {
         raise(error::NoCurrentRecord);
@@ -442,7 +453,7 @@ void Recordset::MoveFirst() {
     impl_->currentDeleted = false;
 }
 
-void Recordset::MoveNext() {
+void MemoryRecordset::MoveNext() {
     Impl& impl = *impl_;
     impl.requireOpen();
     if (impl.currentDeleted) {
@@ -455,7 +466,7 @@ void Recordset::MoveNext() {
     ++impl.position;
 }
 
-void Recordset::MoveLast() {
+void MemoryRecordset::MoveLast() {
     impl_->requireOpen();
     if (impl_->count() == 0) {
         raise(error::NoCurrentRecord);
@@ -464,7 +475,7 @@ void Recordset::MoveLast() {
     impl_->currentDeleted = false;
 }
 
-void Recordset::Delete(std::int32_t affectRecords) {
+void MemoryRecordset::Delete(std::int32_t affectRecords) {
     Impl& impl = *impl_;
     impl.requireOpen();
     if (affectRecords != kAffectCurrent) {
@@ -482,7 +493,7 @@ void Recordset::Delete(std::int32_t affectRecords) {
     impl.modified();
 }
 
-void Recordset::Save(const Text& path, std::int32_t persistFormat) {
+void MemoryRecordset::Save(const Text& path, std::int32_t persistFormat) {
     Impl& impl = *impl_;
     impl.requireOpen();
     if (persistFormat != kPersistXml) {
@@ -500,7 +511,7 @@ void Recordset::Save(const Text& path, std::int32_t persistFormat) {
     impl.fromNoFile = false;
 }
 
-bool Recordset::FileUnchanged(const Text& path) const {
+bool MemoryRecordset::FileUnchanged(const Text& path) const {
     const Impl& impl = *impl_;
     if (!impl.open) {
         return false;
@@ -524,11 +535,11 @@ bool Recordset::FileUnchanged(const Text& path) const {
            impl.source->holds(snapshot.bytes);
 }
 
-std::uint64_t Recordset::Revision() const noexcept {
+std::uint64_t MemoryRecordset::Revision() const noexcept {
     return impl_->revision;
 }
 
-Bookmark Recordset::BookmarkAt(std::int32_t presentedIndex) const {
+Bookmark MemoryRecordset::BookmarkAt(std::int32_t presentedIndex) {
     const Impl& impl = *impl_;
     impl.requireOpen();
     if (presentedIndex < 0 || static_cast<std::uint32_t>(presentedIndex) >= impl.count()) {
@@ -537,7 +548,7 @@ Bookmark Recordset::BookmarkAt(std::int32_t presentedIndex) const {
     return impl.bookmarkOf(impl.slotAt(static_cast<std::uint32_t>(presentedIndex)));
 }
 
-std::optional<std::int32_t> Recordset::PresentedIndexOf(Bookmark bookmark) const {
+std::optional<std::int32_t> MemoryRecordset::PresentedIndexOf(Bookmark bookmark) {
     const Impl& impl = *impl_;
     const std::optional<std::uint32_t> slot = impl.slotOf(bookmark);
     if (!slot) {
@@ -553,7 +564,7 @@ std::optional<std::int32_t> Recordset::PresentedIndexOf(Bookmark bookmark) const
     return static_cast<std::int32_t>(it - impl.presented.begin());
 }
 
-Variant Recordset::ValueAt(Bookmark bookmark, std::size_t field) const {
+Variant MemoryRecordset::ValueAt(Bookmark bookmark, std::size_t field) {
     const Impl& impl = *impl_;
     impl.requireOpen();
     const std::optional<std::uint32_t> slot = impl.slotOf(bookmark);
@@ -567,7 +578,7 @@ Variant Recordset::ValueAt(Bookmark bookmark, std::size_t field) const {
     return value ? Variant(*value) : Variant::null();
 }
 
-std::optional<Bookmark> Recordset::CurrentBookmark() const {
+std::optional<Bookmark> MemoryRecordset::CurrentBookmark() const {
     const std::optional<std::uint32_t> slot = impl_->currentSlot();
     if (!slot) {
         return std::nullopt;
@@ -575,7 +586,7 @@ std::optional<Bookmark> Recordset::CurrentBookmark() const {
     return impl_->bookmarkOf(*slot);
 }
 
-void Recordset::MoveToBookmark(Bookmark bookmark) {
+void MemoryRecordset::MoveToBookmark(Bookmark bookmark) {
     impl_->requireOpen();
     const std::optional<std::int32_t> index = PresentedIndexOf(bookmark);
     if (!index) {
