@@ -106,19 +106,6 @@ void Fillahead::PrepareEngine() {
     ignoreErrors([&] { grid().SetDataSource(bufferRecordSet_); });
 }
 
-void Fillahead::Advise(FillaheadEvents* sink) {
-    if (sink != nullptr) {
-        sinks_.push_back(sink);
-    }
-}
-
-void Fillahead::Unadvise(FillaheadEvents* sink) {
-    const auto it = std::find(sinks_.begin(), sinks_.end(), sink);
-    if (it != sinks_.end()) {
-        sinks_.erase(it);
-    }
-}
-
 void Fillahead::SetPropertyChangedHandler(std::function<void(const fillahead::Text&)> handler) {
     propertyChanged_ = std::move(handler);
 }

@@ -50,7 +50,7 @@ void Fillahead::OnKeyDown(std::int16_t& KeyCode, std::int16_t& /*Shift*/) {
                 bool& flag;
                 ~Reenable() { flag = true; }
             } reenable{matchingEnabled_};
-            ignoreErrors([&] { raise([&](FillaheadEvents& sink) { sink.TextChange(Text_); }); });
+            raise([&](FillaheadEvents& sink) { sink.TextChange(Text_); });
         }
         ignoreErrors([&] { hideList(); });
         if (KeyCode == vk::Return) {
