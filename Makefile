@@ -67,7 +67,7 @@ test-sanitize: sanitize
 test-fuzz: fuzz
 	mkdir -p $(FUZZ)/corpus/rowset_xml $(FUZZ)/corpus/recordset_filter
 	$(FUZZ)/fuzz/rowset_xml_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	  -artifact_prefix=$(FUZZ)/ -dict=fuzz/rowset.dict $(FUZZ)/corpus/rowset_xml tests/platform/data
+	  -artifact_prefix=$(FUZZ)/ -dict=fuzz/rowset.dict $(FUZZ)/corpus/rowset_xml tests/platform/recordset/data
 	$(FUZZ)/fuzz/recordset_filter_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  -artifact_prefix=$(FUZZ)/ $(FUZZ)/corpus/recordset_filter fuzz/seeds/filter
 

@@ -5,7 +5,8 @@
 #include "bench/SampleValues.h"
 #include "engine/Fillahead.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/MemoryRecordset.h"
+#include "platform/simulated/FileSettingsStore.h"
 #include "platform/simulated/SimulatedDesktop.h"
 
 #include <benchmark/benchmark.h>
@@ -35,7 +36,7 @@ std::filesystem::path benchFolder() {
 Text bufferFile(std::size_t n) {
     const auto file = benchFolder() / "buffers" / ("Bench-Field" + std::to_string(n) + ".xml");
     if (!std::filesystem::exists(file)) {
-        Recordset rs;
+        MemoryRecordset rs;
         rs.AppendField({u"SavedStringField", 8, 255, -1});
         rs.Open();
         for (const Text& value : sampleValues(n)) {

@@ -5,10 +5,10 @@
 //   record count per typed key          insensitive) over the same values
 // on realistic history values (names, addresses, e-mail addresses, phone
 // numbers, some of them not ASCII).
-#include "platform/AtomicFile.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
-#include "platform/RowsetXml.h"
+#include "platform/recordset/AtomicFile.h"
+#include "platform/recordset/MemoryRecordset.h"
+#include "platform/recordset/RowsetXml.h"
 
 #include <benchmark/benchmark.h>
 
@@ -100,8 +100,8 @@ Text containsFilter(const Text& typed) {
     return kField + u" Like '*" + typed + u"*'";
 }
 
-std::unique_ptr<Recordset> recordsetOf(const std::vector<Text>& values) {
-    auto records = std::make_unique<Recordset>();
+std::unique_ptr<MemoryRecordset> recordsetOf(const std::vector<Text>& values) {
+    auto records = std::make_unique<MemoryRecordset>();
     records->AppendField({kField});
     records->Open();
     for (const Text& value : values) {
@@ -150,7 +150,7 @@ void setBytes(benchmark::State& state, const Text& path) {
 void BM_Load_Recordset(benchmark::State& state) {
     const Text& path = Files::instance().bufferFile(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
-        Recordset records;
+        MemoryRecordset records;
         records.Open(path);
         benchmark::DoNotOptimize(records.RecordCount());
     }
@@ -173,7 +173,7 @@ void BM_Load_Pugixml(benchmark::State& state) {
 // Reopening the file the record set last read, unchanged.
 void BM_Reopen_Recordset(benchmark::State& state) {
     const Text& path = Files::instance().bufferFile(static_cast<std::size_t>(state.range(0)));
-    Recordset records;
+    MemoryRecordset records;
     records.Open(path);
     for (auto _ : state) {
         records.Close();
@@ -186,7 +186,7 @@ void BM_Reopen_Recordset(benchmark::State& state) {
 
 void BM_Save_Recordset(benchmark::State& state) {
     const auto rows = static_cast<std::size_t>(state.range(0));
-    Recordset records;
+    MemoryRecordset records;
     records.Open(Files::instance().bufferFile(rows));
     const Text target = Files::instance().scratch("saved-" + std::to_string(rows) + ".xml");
     for (auto _ : state) {
@@ -318,10 +318,10 @@ void BM_Typing_Recordset(benchmark::State& state) {
 // list first drops down (the row signatures are made on this search).
 void BM_FirstKey_Recordset(benchmark::State& state) {
     const Text& path = Files::instance().bufferFile(static_cast<std::size_t>(state.range(0)));
-    std::unique_ptr<Recordset> records;
+    std::unique_ptr<MemoryRecordset> records;
     for (auto _ : state) {
         state.PauseTiming();
-        records = std::make_unique<Recordset>();
+        records = std::make_unique<MemoryRecordset>();
         records->Open(path);
         state.ResumeTiming();
         records->SetFilter(containsFilter(u"m"));

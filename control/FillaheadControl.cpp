@@ -163,19 +163,6 @@ void FillaheadControl::UserControl_Terminate() {
     ParentObject_.reset();
 }
 
-void FillaheadControl::Advise(FillaheadControlEvents* sink) {
-    if (sink != nullptr) {
-        sinks_.push_back(sink);
-    }
-}
-
-void FillaheadControl::Unadvise(FillaheadControlEvents* sink) {
-    const auto it = std::find(sinks_.begin(), sinks_.end(), sink);
-    if (it != sinks_.end()) {
-        sinks_.erase(it);
-    }
-}
-
 // --- Public members ---
 
 Text FillaheadControl::PrivateBufferLocation() const {

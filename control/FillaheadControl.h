@@ -25,6 +25,7 @@
 #include "engine/Fillahead.h"
 #include "keyboard/Keyboard.h"
 #include "platform/ControlContainer.h"
+#include "platform/EventSource.h"
 #include "platform/HostObject.h"
 #include "platform/HostWindows.h"
 #include "platform/KeyboardHook.h"
@@ -34,12 +35,10 @@
 #include "platform/Text.h"
 #include "platform/Timer.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace fillahead {
 
@@ -54,7 +53,9 @@ struct ControlServices {
 };
 
 // The control's events (__FillaheadControl). Cancel comes in False and goes
-// back to the engine after the handler.
+// back to the engine after the handler. A handler that fails is reported to
+// the swallowed-error observer, and the control goes on as if it had
+// returned (platform/EventSource.h).
 class FillaheadControlEvents {
 public:
     virtual ~FillaheadControlEvents() = default;
@@ -95,8 +96,10 @@ public:
     void UserControl_Resize();
     void UserControl_Terminate();
 
-    void Advise(FillaheadControlEvents* sink);
-    void Unadvise(FillaheadControlEvents* sink);
+    // A sink stays connected until it is disconnected; it must be
+    // disconnected before it dies.
+    void Advise(FillaheadControlEvents* sink) { events_.Connect(sink); }
+    void Unadvise(FillaheadControlEvents* sink) { events_.Disconnect(sink); }
 
     // --- The members of _FillaheadControl, in interface order. Without an
     // engine the setters do nothing and these getters answer "" or 0. ---
@@ -223,10 +226,10 @@ private:
     void KeyDown(std::int32_t& KeyCode, std::int32_t& Shift) override;
     void LocalKeyboard_KeyDown(std::int32_t& KeyCode, std::int32_t& Shift);
 
-    // Raises one of the control's events on every connected sink; a sink
-    // disconnected by an earlier one is skipped.
+    // Raises one of the control's events on every connected sink, the
+    // control kept alive while the handlers run.
     template <typename Fire>
-    void raise(Fire&& fire);
+    void raise(Fire&& fire, const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
     // Members the steps reach through; each raises 91 when missing.
     Fillahead& engine() const;
@@ -269,18 +272,13 @@ private:
     bool terminated_ = false;
 
     std::array<std::unique_ptr<HostControlEvents>, 6> kindEvents_;
-    std::vector<FillaheadControlEvents*> sinks_;
+    EventSource<FillaheadControlEvents> events_;
 };
 
 template <typename Fire>
-void FillaheadControl::raise(Fire&& fire) {
+void FillaheadControl::raise(Fire&& fire, const char* file, int line) {
     const std::shared_ptr<FillaheadControl> keepAlive = weak_from_this().lock();
-    const std::vector<FillaheadControlEvents*> sinks = sinks_;
-    for (FillaheadControlEvents* sink : sinks) {
-        if (std::find(sinks_.begin(), sinks_.end(), sink) != sinks_.end()) {
-            fire(*sink);
-        }
-    }
+    events_.Fire(std::forward<Fire>(fire), file, line);
 }
 
 } // namespace fillahead

@@ -4,6 +4,7 @@
 
 #include "platform/AutomationError.h"
 #include "platform/Path.h"
+#include "platform/recordset/MemoryRecordset.h"
 
 #include <filesystem>
 #include <system_error>
@@ -309,7 +310,7 @@ void DemoForm::clearHistory() {
         }
     }
     // The engine still holds the last buffer it loaded; give it an empty one.
-    engine_->SetRecordset(std::make_shared<Recordset>());
+    engine_->SetRecordset(std::make_shared<MemoryRecordset>());
     note("history cleared: " + std::to_string(removed) + " files");
     setStatus(L"History cleared (" + std::to_wstring(removed) + L" files).");
 }

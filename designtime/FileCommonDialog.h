@@ -7,9 +7,9 @@
 // user closes the dialog. Lengths are counted in UTF-16 code units.
 #pragma once
 
-#include "platform/Desktop.h"
 #include "platform/FileChooser.h"
 #include "platform/Text.h"
+#include "platform/WindowTypes.h"
 
 #include <cstdint>
 #include <memory>

@@ -8,9 +8,9 @@
 // Everything runs on the user-interface thread.
 #pragma once
 
-#include "platform/Desktop.h"
 #include "platform/Text.h"
 #include "platform/Variant.h"
+#include "platform/WindowTypes.h"
 
 #include <array>
 #include <cstddef>

@@ -10,6 +10,7 @@
 #include "platform/AutomationError.h"
 #include "platform/FileLock.h"
 #include "platform/Path.h"
+#include "platform/recordset/MemoryRecordset.h"
 
 #include <algorithm>
 #include <chrono>
@@ -126,7 +127,7 @@ void Fillahead::CloseList() {
     DamageReport damage;
     if (!CurrentControlName_.empty() && !Text_.empty()) {
         if (!bufferRecordSet_) {
-            bufferRecordSet_ = std::make_shared<fillahead::Recordset>();
+            bufferRecordSet_ = std::make_shared<fillahead::MemoryRecordset>();
             heldBufferPath_.clear();
             grid().SetDataSource(bufferRecordSet_);
         }
@@ -352,7 +353,7 @@ void Fillahead::trimBufferFolder(const fillahead::Text& folder, std::int32_t meg
     if (!fileSystem_->FileExists(oldest->Path)) {
         return;
     }
-    auto trimmed = std::make_shared<fillahead::Recordset>();
+    auto trimmed = std::make_shared<fillahead::MemoryRecordset>();
     try {
         trimmed->Open(oldest->Path);
     } catch (const DamagedFileError& refused) {

@@ -2,6 +2,7 @@
 #include "engine/Fillahead.h"
 
 #include "platform/AutomationError.h"
+#include "platform/recordset/MemoryRecordset.h"
 
 #ifndef FILLAHEAD_VERSION
 #define FILLAHEAD_VERSION "0.0.0"
@@ -82,7 +83,7 @@ void Fillahead::WriteProperties(PropertyBag& bag) {
 }
 
 void Fillahead::PrepareEngine() {
-    ignoreErrors([&] { bufferRecordSet_ = std::make_shared<fillahead::Recordset>(); });
+    ignoreErrors([&] { bufferRecordSet_ = std::make_shared<fillahead::MemoryRecordset>(); });
     ignoreErrors([&] {
         if (!listWindow_) {
             if (!services_.desktop) {
@@ -103,19 +104,6 @@ void Fillahead::PrepareEngine() {
     // The list shows whatever the record set holds, also when storing was
     // the only thing that ever loaded it (matching binds it again anyway).
     ignoreErrors([&] { grid().SetDataSource(bufferRecordSet_); });
-}
-
-void Fillahead::Advise(FillaheadEvents* sink) {
-    if (sink != nullptr) {
-        sinks_.push_back(sink);
-    }
-}
-
-void Fillahead::Unadvise(FillaheadEvents* sink) {
-    const auto it = std::find(sinks_.begin(), sinks_.end(), sink);
-    if (it != sinks_.end()) {
-        sinks_.erase(it);
-    }
 }
 
 void Fillahead::SetPropertyChangedHandler(std::function<void(const fillahead::Text&)> handler) {

@@ -27,17 +27,17 @@
 #pragma once
 
 #include "listwindow/frmList.h"
+#include "platform/EventSource.h"
+#include "platform/KeyCodes.h"
 #include "platform/PlatformServices.h"
 #include "platform/PropertyBag.h"
 #include "platform/Recordset.h"
 #include "platform/Text.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace fillahead {
 
@@ -49,17 +49,13 @@ inline constexpr std::int32_t fhalLeft = 0;
 inline constexpr std::int32_t fhalRight = 1;
 inline constexpr std::int32_t fhalCenter = 2;
 
-// Virtual-key codes the engine handles.
-inline constexpr std::int16_t kKeyTab = 9;
-inline constexpr std::int16_t kKeyReturn = 13;
-inline constexpr std::int16_t kKeyEscape = 27;
-inline constexpr std::int16_t kKeyUp = 38;
-inline constexpr std::int16_t kKeyDown = 40;
-
 inline constexpr char16_t kDefaultListField[] = u"SavedStringField";
 
 // The engine's events (__Fillahead). Cancel arguments come in False and are
-// read back after the handler.
+// read back after the handler. A handler that fails is reported to the
+// swallowed-error observer and the engine goes on as if it had returned
+// (platform/EventSource.h): a host's failure never tears a commit half-way
+// nor keeps the other sinks from hearing the event.
 class FillaheadEvents {
 public:
     virtual ~FillaheadEvents() = default;
@@ -97,9 +93,10 @@ public:
     void ReadProperties(PropertyBag& bag);
     void WriteProperties(PropertyBag& bag) override;
 
-    // Events and the change notice.
-    void Advise(FillaheadEvents* sink);
-    void Unadvise(FillaheadEvents* sink);
+    // Events and the change notice. A sink stays connected until it is
+    // disconnected; it must be disconnected before it dies.
+    void Advise(FillaheadEvents* sink) { events_.Connect(sink); }
+    void Unadvise(FillaheadEvents* sink) { events_.Disconnect(sink); }
     // Told the name of a persisted property whenever its Let runs.
     void SetPropertyChangedHandler(std::function<void(const fillahead::Text& name)> handler);
 
@@ -200,8 +197,10 @@ private:
     fillahead::DataGrid& grid() const;
     frmList& window() const;
 
+    // Raises one event on every connected sink, the engine kept alive while
+    // the handlers run.
     template <typename Fire>
-    void raise(Fire&& fire);
+    void raise(Fire&& fire, const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
     PlatformServices services_;
 
@@ -245,22 +244,14 @@ private:
     bool refilterPending_ = false;
     std::int32_t navigationRow_ = 0;
 
-    std::vector<FillaheadEvents*> sinks_;
+    EventSource<FillaheadEvents> events_;
     std::function<void(const fillahead::Text&)> propertyChanged_;
 };
 
-// Raises one event on every connected sink. The list is copied first because
-// a handler may disconnect sinks; a sink disconnected meanwhile is skipped.
-// The engine keeps itself alive while its handlers run.
 template <typename Fire>
-void Fillahead::raise(Fire&& fire) {
-    const std::shared_ptr<Fillahead> keepAlive = weak_from_this().lock();
-    const std::vector<FillaheadEvents*> sinks = sinks_;
-    for (FillaheadEvents* sink : sinks) {
-        if (std::find(sinks_.begin(), sinks_.end(), sink) != sinks_.end()) {
-            fire(*sink);
-        }
-    }
+void Fillahead::raise(Fire&& fire, const char* file, int line) {
+    const std::shared_ptr<Fillahead> self = keepAlive();
+    events_.Fire(std::forward<Fire>(fire), file, line);
 }
 
 } // namespace fillahead

@@ -38,8 +38,7 @@ void Fillahead::OnTextChange(TextView NewText) {
         })) {
         if (testIgnoringErrors([&] { return fileSystem_->FileExists(bufferPath_); })) {
             bool cancel = false;
-            ignoreErrors(
-                [&] { raise([&](FillaheadEvents& sink) { sink.BeforeOpenRecordset(cancel); }); });
+            raise([&](FillaheadEvents& sink) { sink.BeforeOpenRecordset(cancel); });
             if (!cancel) {
                 if (testIgnoringErrors([&] { return recordSet().State() != kStateClosed; })) {
                     ignoreErrors([&] { recordSet().Close(); });
@@ -61,7 +60,7 @@ void Fillahead::OnTextChange(TextView NewText) {
             return bufferRecordSet_ && recordSet().State() != kStateClosed &&
                    window().Height() == 0;
         })) {
-        ignoreErrors([&] { raise([](FillaheadEvents& sink) { sink.BeforeListShow(); }); });
+        raise([](FillaheadEvents& sink) { sink.BeforeListShow(); });
         ignoreErrors([&] { grid().Columns(0).SetAlignment(Alignment_); });
         ignoreErrors([&] { grid().SetBackColor(BackColor_); });
         ignoreErrors([&] { window().SetBackColor(grid().BackColor()); });

@@ -26,14 +26,14 @@ void Fillahead::OnKeyDown(std::int16_t& KeyCode, std::int16_t& /*Shift*/) {
         return;
     }
 
-    if (KeyCode == kKeyEscape) {
+    if (KeyCode == vk::Escape) {
         ignoreErrors([&] { grid().SelectedBookmarks().Remove(0); });
         ignoreErrors([&] { hideList(); });
         listDismissed_ = true;
         KeyCode = 0;
     }
 
-    if (KeyCode == kKeyTab || KeyCode == kKeyReturn) {
+    if (KeyCode == vk::Tab || KeyCode == vk::Return) {
         // Only a highlight the user can see is taken: a row left highlighted
         // when the list was hidden must not land in this or the next field.
         if (testIgnoringErrors([&] {
@@ -50,15 +50,15 @@ void Fillahead::OnKeyDown(std::int16_t& KeyCode, std::int16_t& /*Shift*/) {
                 bool& flag;
                 ~Reenable() { flag = true; }
             } reenable{matchingEnabled_};
-            ignoreErrors([&] { raise([&](FillaheadEvents& sink) { sink.TextChange(Text_); }); });
+            raise([&](FillaheadEvents& sink) { sink.TextChange(Text_); });
         }
         ignoreErrors([&] { hideList(); });
-        if (KeyCode == kKeyReturn) {
+        if (KeyCode == vk::Return) {
             KeyCode = 0;
         }
     }
 
-    if (KeyCode == kKeyUp || KeyCode == kKeyDown) {
+    if (KeyCode == vk::Up || KeyCode == vk::Down) {
         OnTextChange(Text_);
         if (testIgnoringErrors([&] { return window().Height() == 0; })) {
             return; // no list to move in: the key goes to the control
@@ -67,7 +67,7 @@ void Fillahead::OnKeyDown(std::int16_t& KeyCode, std::int16_t& /*Shift*/) {
         std::int32_t p = testIgnoringErrors([&] { return grid().SelectedBookmarks().Count() > 0; })
                              ? navigationRow_
                              : 0;
-        if (KeyCode == kKeyDown) {
+        if (KeyCode == vk::Down) {
             if (testIgnoringErrors([&] { return p == visibleRows(); })) {
                 ignoreErrors([&] { grid().Scroll(0, 1); });
             } else {
@@ -110,7 +110,7 @@ void Fillahead::DataGrid_MouseUp(std::int16_t /*Button*/, std::int16_t /*Shift*/
     // The clicked row becomes the keyboard position too, so that the Return
     // below takes it even before the arrow keys were ever used.
     navigationRow_ = row + 1;
-    std::int16_t key = kKeyReturn;
+    std::int16_t key = vk::Return;
     std::int16_t shift = 0;
     OnKeyDown(key, shift);
 }

@@ -5,8 +5,8 @@
 // Input: two criteria texts and then the values, as UTF-8 separated by
 // newlines; "\x01" as a whole value stands for Null.
 #include "platform/AutomationError.h"
-#include "platform/Recordset.h"
-#include "platform/RecordsetFilter.h"
+#include "platform/recordset/MemoryRecordset.h"
+#include "platform/recordset/RecordsetFilter.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         values.push_back(parts[part] == u"\x01" ? std::nullopt : std::optional<Text>(parts[part]));
     }
 
-    Recordset records;
+    MemoryRecordset records;
     for (const Text& field : kFields) {
         records.AppendField({field});
     }

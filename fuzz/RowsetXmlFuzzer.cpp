@@ -3,8 +3,8 @@
 // saved, must load to the same fields and rows, also after rows were deleted,
 // added and rewritten with any text (the writer's output always loads).
 #include "platform/AutomationError.h"
-#include "platform/RecordTable.h"
-#include "platform/RowsetXml.h"
+#include "platform/recordset/RecordTable.h"
+#include "platform/recordset/RowsetXml.h"
 
 #include <cstdint>
 #include <cstdio>

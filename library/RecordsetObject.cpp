@@ -249,7 +249,7 @@ HRESULT FieldObject::call(Body&& body) {
     return ComBoundary({IID__FillaheadField, kSource}, std::forward<Body>(body));
 }
 
-const FieldDefinition& FieldObject::definition() const {
+FieldDefinition FieldObject::definition() const {
     const auto index = recordset_->FindField(name_);
     if (!index) {
         throw AutomationError(error::ItemNotFound);

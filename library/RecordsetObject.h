@@ -107,7 +107,7 @@ public:
 private:
     template <typename Body>
     HRESULT call(Body&& body);
-    const FieldDefinition& definition() const;
+    FieldDefinition definition() const;
 
     std::shared_ptr<fillahead::Recordset> recordset_;
     Text name_;

@@ -17,9 +17,7 @@ namespace {
 DataGrid::DataGrid(float rowHeight, std::function<void()> changed)
     : rowHeight_(rowHeight), changed_(std::move(changed)) {}
 
-DataGrid::~DataGrid() {
-    *alive_ = false;
-}
+DataGrid::~DataGrid() = default;
 
 void DataGrid::notify() {
     if (changed_) {
@@ -32,7 +30,7 @@ bool DataGrid::sourceOpen() const {
 }
 
 void DataGrid::follow() const {
-    const Recordset* source = dataSource_.get();
+    Recordset* source = dataSource_.get();
     const std::uint64_t revision = sourceOpen() ? source->Revision() : 0;
     if (source == seenSource_ && revision == seenRevision_) {
         return;
@@ -66,7 +64,7 @@ Variant DataGrid::Column::CellValue(Bookmark bookmark) const {
     if (!grid_.sourceOpen()) {
         throw AutomationError(error::ObjectClosed);
     }
-    const Recordset& source = *grid_.dataSource_;
+    Recordset& source = *grid_.dataSource_;
     std::size_t field = 0;
     if (!dataField_.empty()) {
         const auto found = source.FindField(dataField_);
@@ -223,25 +221,8 @@ void DataGrid::SetEmphasis(TextView text) {
     notify();
 }
 
-void DataGrid::Connect(DataGridEvents* sink) {
-    sinks_.push_back(sink);
-}
-
-void DataGrid::Disconnect(DataGridEvents* sink) {
-    std::erase(sinks_, sink);
-}
-
 void DataGrid::RaiseMouseUp(std::int16_t button, std::int16_t shift, float x, float y) {
-    const std::shared_ptr<bool> alive = alive_;
-    const std::vector<DataGridEvents*> sinks = sinks_; // a handler may disconnect
-    for (DataGridEvents* sink : sinks) {
-        if (!*alive) {
-            return; // a handler destroyed the grid, and the sinks with it
-        }
-        if (std::find(sinks_.begin(), sinks_.end(), sink) != sinks_.end()) {
-            sink->DataGrid_MouseUp(button, shift, x, y);
-        }
-    }
+    events_.Fire([&](DataGridEvents& sink) { sink.DataGrid_MouseUp(button, shift, x, y); });
 }
 
 } // namespace fillahead

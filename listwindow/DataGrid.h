@@ -7,6 +7,7 @@
 // twips. Members that fail raise AutomationError, like the control does.
 #pragma once
 
+#include "platform/EventSource.h"
 #include "platform/Recordset.h"
 #include "platform/Text.h"
 #include "platform/Variant.h"
@@ -113,9 +114,11 @@ public:
     // Rows that fit the height.
     std::int32_t Capacity() const;
 
-    void Connect(DataGridEvents* sink);
-    void Disconnect(DataGridEvents* sink);
-    // Raises the mouse event to every connected sink.
+    // A sink stays connected until it is disconnected; it must be
+    // disconnected before it dies.
+    void Connect(DataGridEvents* sink) { events_.Connect(sink); }
+    void Disconnect(DataGridEvents* sink) { events_.Disconnect(sink); }
+    // Raises the mouse event to every connected sink (platform/EventSource.h).
     void RaiseMouseUp(std::int16_t button, std::int16_t shift, float x, float y);
 
 private:
@@ -139,11 +142,10 @@ private:
     float width_ = 0;
     float height_ = 0;
     Text emphasis_;
-    std::vector<DataGridEvents*> sinks_;
+    // Outlives the grid while it fires: a sink may destroy the grid's owner
+    // while it handles the grid's event.
+    EventSource<DataGridEvents> events_;
     std::function<void()> changed_;
-    // False once the grid is gone: a sink may destroy the grid's owner while
-    // it handles the grid's event.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace fillahead

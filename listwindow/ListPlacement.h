@@ -1,7 +1,7 @@
 // Where the list window goes beside the field it serves, in screen pixels.
 #pragma once
 
-#include "platform/Desktop.h"
+#include "platform/WindowTypes.h"
 
 #include <cstdint>
 #include <optional>

@@ -14,6 +14,8 @@
 
 #include "listwindow/DataGrid.h"
 #include "platform/Desktop.h"
+#include "platform/ListSurface.h"
+#include "platform/WindowTypes.h"
 
 #include <array>
 #include <cstdint>

@@ -11,9 +11,9 @@
 // thread.
 #pragma once
 
-#include "platform/Desktop.h"
 #include "platform/HostObject.h"
 #include "platform/Text.h"
+#include "platform/WindowTypes.h"
 
 #include <memory>
 

@@ -10,8 +10,8 @@
 // closes the dialog.
 #pragma once
 
-#include "platform/Desktop.h"
 #include "platform/Text.h"
+#include "platform/WindowTypes.h"
 
 #include <cstdint>
 #include <memory>

@@ -8,8 +8,8 @@
 // fails answers 0 (no window, key up, no result), as its Win32 function does.
 #pragma once
 
-#include "platform/Desktop.h"
 #include "platform/Text.h"
+#include "platform/WindowTypes.h"
 
 #include <cstdint>
 

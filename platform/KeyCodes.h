@@ -1,6 +1,7 @@
 // Windows virtual-key codes, as the hosts' key events and the keyboard hook
-// hand them over (16-bit in the events, wider in the hook), and the shift
-// state bits of those events.
+// hand them over (16-bit in the events, wider in the hook) and as the engine's
+// OnKeyDown takes them, and the shift state bits of those events. The one set
+// every layer uses.
 #pragma once
 
 #include <cstdint>

@@ -1,18 +1,30 @@
-// Recordset: the in-memory table the engine keeps its history in, with the
-// members of a data-access record set that the system relies on (names and
-// error numbers as the original data layer has them), stable bookmarks, the
-// three filter forms, and persistence in the rowset XML layout.
+// Recordset: a data-access record set as the engine, the list grid and the
+// record set's automation object use it. Two kinds stand behind it: our
+// in-memory record set (platform/recordset/MemoryRecordset.h), which holds
+// the history buffers, and a host's own record set reached late-bound
+// through IDispatch (library/DispatchRecordset.h), which the host hands
+// over in data-bound mode.
 //
-// Values are text or Null. Field names are matched without regard to case.
-// Filters compare with the shared case folding:
-//   Name = 'value'      rows whose value equals 'value'
-//   Name Like 'pattern' '*' or '%' as the first or last character are
-//                       wildcards ('*abc*' contains, 'abc*' starts with,
-//                       '*abc' ends with); anywhere else they are literal
-//   Filter(0) or ""     no filter
-// A quote inside a value is written doubled ('O''Brien'); the field name may
-// stand in brackets ([Saved Field]); keywords are read in any case. Anything
-// else is AutomationError 3001 naming what is wrong.
+// The members are those of a data-access record set as hosts know it, with
+// the names, states and error numbers of the original data layer: State,
+// Fields (count, name, Append), Open with or without a file, Close, Filter,
+// RecordCount, AbsolutePosition, BOF and EOF, Fields(name).Value, AddNew,
+// Update, MoveFirst, MoveNext, MoveLast, Delete, Save and Bookmark. Every
+// record set that stands in takes the two filters the engine builds,
+// "[Field] = 'value'" and "[Field] Like '*value*'" (a quote inside the value
+// doubled), and the number 0 for none. Failures raise AutomationError.
+//
+// Bookmarks are ours: small numbers a record set hands out for its rows,
+// stable while the row lives there, whatever the filter (a late-bound
+// record set keeps a table of its host's bookmark values).
+//
+// The grid reads rows by their place among the presented rows and by
+// bookmark (BookmarkAt, PresentedIndexOf, ValueAt). Those have defaults
+// built on the members above: they move the current row to the one they
+// read and put it back, as a data-bound grid does. A record set that
+// reaches its rows directly overrides them (ours does, through its row
+// table); so does FileUnchanged, which by default cannot tell and answers
+// false, and the caller loads the file again.
 //
 // Not thread-safe; one thread (the host's user-interface thread) uses it.
 #pragma once
@@ -22,13 +34,11 @@
 #include "platform/Variant.h"
 
 #include <cstdint>
-#include <memory>
 #include <optional>
-#include <vector>
 
 namespace fillahead {
 
-// A row's identity for as long as the row lives in this record set; never
+// A row's identity for as long as the row lives in its record set; never
 // reused, unaffected by filtering.
 using Bookmark = std::uint32_t;
 
@@ -58,114 +68,80 @@ public:
 
 class Recordset : public Object {
 public:
-    Recordset();
-    ~Recordset() override;
-    Recordset(const Recordset&) = delete;
-    Recordset& operator=(const Recordset&) = delete;
-
     // kStateOpen while open, kStateClosed when closed.
-    std::int32_t State() const noexcept;
+    virtual std::int32_t State() const = 0;
 
-    // Fields.Append. Only on a closed record set (3219 when open); a name that
-    // is already a field (ignoring case) is 3367.
-    void AppendField(const FieldDefinition& field);
-    std::size_t FieldCount() const noexcept;
-    const FieldDefinition& Field(std::size_t index) const;
+    // --- Fields ---
+    // Fields.Count and Fields(index): 3265 for an index out of range.
+    virtual std::size_t FieldCount() const = 0;
+    virtual FieldDefinition Field(std::size_t index) const = 0;
     // The index of a field by name, ignoring case.
-    std::optional<std::size_t> FindField(TextView name) const;
+    virtual std::optional<std::size_t> FindField(TextView name) const;
+    // Fields.Append, on a closed record set.
+    virtual void AppendField(const FieldDefinition& field) = 0;
 
-    // Open with no source: an empty, updatable record set in memory with the
-    // appended fields. 3705 when already open; 3001 with no fields.
-    void Open();
-    // Open on a file saved in the rowset XML layout: its fields and rows,
-    // updatable, the first row current. A file that is missing, unreadable or
-    // damaged raises an error naming the file and the problem, and the record
-    // set stays closed with nothing loaded; a file that was read but is
-    // damaged raises DamagedFileError. 3705 when already open. Fields
-    // appended while closed give way to the file's.
-    void Open(const Text& path);
-    // Drops rows, fields and filter. 3704 when closed.
-    void Close();
+    // --- Opening and closing ---
+    // Open with no source: an empty, updatable record set with the appended
+    // fields. Open on a file saved in the rowset XML layout: its fields and
+    // rows, the first row current.
+    virtual void Open() = 0;
+    virtual void Open(const Text& path) = 0;
+    virtual void Close() = 0;
+    // Save(path, kPersistXml): every row, whatever the filter.
+    virtual void Save(const Text& path, std::int32_t persistFormat = kPersistXml) = 0;
 
-    // Filter put: a criteria text (see above; an empty text removes the
-    // filter) or the number 0. The first presented row becomes current.
-    // 3704 when closed, 3001 for a text that does not parse, names an unknown
-    // field, or a number other than 0.
-    void SetFilter(TextView criteria);
-    void SetFilter(std::int32_t code);
-    // Filter get: the Long 0 when no filter is set, else the text that was set.
-    Variant Filter() const;
-
-    // Number of presented rows. 3704 when closed.
-    std::int32_t RecordCount() const;
-    // 1-based position of the current row among the presented rows;
-    // kPositionBof / kPositionEof when before the first or after the last,
-    // kPositionUnknown when nothing is presented or the row was deleted.
-    std::int32_t AbsolutePosition() const;
+    // --- The presented rows and the current row ---
+    // Filter put: a criteria text (an empty one removes the filter) or the
+    // number 0; the first presented row becomes current. Filter get: the
+    // Long 0 when no filter is set, else the text that was set.
+    virtual void SetFilter(TextView criteria) = 0;
+    virtual void SetFilter(std::int32_t code) = 0;
+    virtual Variant Filter() const = 0;
+    virtual std::int32_t RecordCount() const = 0;
+    // 1-based position of the current row among the presented rows, or
+    // kPositionBof, kPositionEof, kPositionUnknown. Setting it makes that
+    // presented row current (3001 out of range).
+    virtual std::int32_t AbsolutePosition() const = 0;
+    virtual void SetAbsolutePosition(std::int32_t position) = 0;
     // BOF and EOF of the original layer (EOF is a C macro, hence the names).
-    bool IsBOF() const;
-    bool IsEOF() const;
+    virtual bool IsBOF() const = 0;
+    virtual bool IsEOF() const = 0;
+    virtual void MoveFirst() = 0;
+    virtual void MoveNext() = 0;
+    virtual void MoveLast() = 0;
+    // Bookmark get (none without a current row) and put (3001 for a row
+    // that is not presented).
+    virtual std::optional<Bookmark> CurrentBookmark() const = 0;
+    virtual void MoveToBookmark(Bookmark bookmark) = 0;
 
-    // Fields(name).Value of the current row: 3265 for an unknown field, 3021
-    // when there is no current row (empty, BOF, EOF, or the row was deleted).
-    Variant FieldValue(TextView name) const;
-    // Stores text (any Variant but Null and Empty is converted with CStr);
-    // Null and Empty store Null.
-    void SetFieldValue(TextView name, const Variant& value);
+    // --- The current row's values ---
+    // Fields(name).Value: 3265 for an unknown field, 3021 without a current
+    // row. Put: text, or Null for Null and Empty.
+    virtual Variant FieldValue(TextView name) const = 0;
+    virtual void SetFieldValue(TextView name, const Variant& value) = 0;
+    // AddNew(field, value): a new row with that value, made current.
+    virtual void AddNew(TextView field, const Variant& value) = 0;
+    virtual void Update() = 0;
+    // Delete(kAffectCurrent).
+    virtual void Delete(std::int32_t affectRecords = kAffectCurrent) = 0;
 
-    // AddNew(field, value): a new row at the end with that value (other
-    // fields Null), made current. The row is stored at once. With a filter
-    // in force the new row is presented even when it does not match, until
-    // the filter is set again (as the original layer does).
-    void AddNew(TextView field, const Variant& value);
-    // Update: stores the current row. 3021 when there is no current row.
-    void Update();
-
-    void MoveFirst();
-    void MoveNext();
-    void MoveLast();
-
-    // Delete(kAffectCurrent): removes the current row; it stays current as a
-    // deleted row (field access raises 3021) until the next move. Any other
-    // argument is 3001.
-    void Delete(std::int32_t affectRecords = kAffectCurrent);
-
-    // Save(path, kPersistXml): writes every row (the filter is ignored) in the
-    // rowset XML layout, replacing the file atomically: a temporary file in
-    // the same folder renamed over the old one. On failure the old file is
-    // intact, no temporary file is left, and an error naming the file is
-    // raised. Another format is 3001. 3704 when closed.
-    void Save(const Text& path, std::int32_t persistFormat = kPersistXml);
+    // --- What the list grid reads ---
+    // Changes whenever the set or order of presented rows changes (filter
+    // set or removed, row added or deleted, open, close). A record set that
+    // cannot see changes made elsewhere counts those made through it.
+    virtual std::uint64_t Revision() const = 0;
+    // Bookmark of the presented row at a 0-based index; 3021 out of range.
+    virtual Bookmark BookmarkAt(std::int32_t presentedIndex);
+    // 0-based index of a bookmark among the presented rows, if presented.
+    virtual std::optional<std::int32_t> PresentedIndexOf(Bookmark bookmark);
+    // Value of a field of the row with that bookmark (3021 for a row that is
+    // not there, 3265 for a field index out of range).
+    virtual Variant ValueAt(Bookmark bookmark, std::size_t field);
 
     // True while the file at path is still the version this record set was
-    // opened on or last saved to, whatever changed in the record set since:
-    // no program has replaced, changed or removed the file meanwhile. For a
-    // record set opened without a file: while there is no file at path.
-    // False when closed. Compares the file's stamp, and its bytes only while
-    // it is too young for the stamp to prove anything.
-    bool FileUnchanged(const Text& path) const;
-
-    // --- What the list grid reads. ---
-    // Changes whenever the set or order of presented rows changes (filter set
-    // or removed, row added or deleted, open, close); a value change of a
-    // presented row changes it too.
-    std::uint64_t Revision() const noexcept;
-    // Bookmark of the presented row at a 0-based index; 3021 out of range.
-    Bookmark BookmarkAt(std::int32_t presentedIndex) const;
-    // 0-based index of a bookmark among the presented rows, if presented.
-    std::optional<std::int32_t> PresentedIndexOf(Bookmark bookmark) const;
-    // Value of a field of the row with that bookmark (3021 for an unknown or
-    // deleted bookmark).
-    Variant ValueAt(Bookmark bookmark, std::size_t field) const;
-    // The current row's bookmark, if there is a current row.
-    std::optional<Bookmark> CurrentBookmark() const;
-    // Makes the presented row with that bookmark current (3001 when it is not
-    // presented).
-    void MoveToBookmark(Bookmark bookmark);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    // opened on or last saved to: no program has replaced, changed or
+    // removed it meanwhile. False when it cannot tell.
+    virtual bool FileUnchanged(const Text& path) const;
 };
 
 } // namespace fillahead

@@ -15,11 +15,4 @@ public:
     virtual Text CommonFilesFolder() = 0;
 };
 
-// Away from Windows: the per-user data folder, $XDG_DATA_HOME or
-// ~/.local/share.
-class XdgSystemFolders final : public SystemFolders {
-public:
-    Text CommonFilesFolder() override;
-};
-
 } // namespace fillahead

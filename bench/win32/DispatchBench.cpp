@@ -16,7 +16,7 @@
 #include "library/Owners.h"
 #include "library/generated/FillaheadLib.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/MemoryRecordset.h"
 
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -94,7 +94,7 @@ int Run() {
     std::filesystem::create_directories(folder);
     const auto file = folder / "Bench-Text1.xml";
     if (!std::filesystem::exists(file)) {
-        Recordset rs;
+        MemoryRecordset rs;
         rs.AppendField({u"SavedStringField", 8, 255, -1});
         rs.Open();
         for (const Text& value : sampleValues(kValues)) {

@@ -14,7 +14,7 @@
 #include "bench/win32/CallCounter.h"
 #include "engine/Fillahead.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/MemoryRecordset.h"
 
 #include <algorithm>
 #include <chrono>
@@ -113,7 +113,7 @@ std::filesystem::path benchFolder() {
 // A buffer file of n sample values in its own folder.
 Text writeBuffer(const std::filesystem::path& folder, const std::string& name, std::size_t n) {
     std::filesystem::create_directories(folder);
-    Recordset rs;
+    MemoryRecordset rs;
     rs.AppendField({u"SavedStringField", 8, 255, -1});
     rs.Open();
     for (const Text& value : sampleValues(n)) {

@@ -1,5 +1,7 @@
 #include "platform/FileChooser.h"
 #include "platform/PlatformServices.h"
+#include "platform/posix/XdgSystemFolders.h"
+#include "platform/simulated/FileSettingsStore.h"
 #include "platform/simulated/SimulatedDesktop.h"
 #include "platform/simulated/SimulatedFileChooser.h"
 

@@ -146,14 +146,6 @@ bool SimulatedDesktop::GetWindowRect(WindowHandle window, WindowRect& rect) {
     return true;
 }
 
-WindowHandle SimulatedDesktop::AddHostWindow(const WindowRect& rect) {
-    Window window;
-    window.kind = "host";
-    window.rect = rect;
-    window.visible = true;
-    return add(window);
-}
-
 WindowRect SimulatedDesktop::WorkArea(const WindowRect& rect) {
     // The one sharing the most with rect; when none does, the nearest.
     const WindowRect* best = nullptr;

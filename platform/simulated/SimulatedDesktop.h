@@ -16,7 +16,7 @@ namespace fillahead {
 class SimulatedDesktop final : public Desktop {
 public:
     struct Window {
-        std::string kind; // "list", "about" or "host"
+        std::string kind; // "list", "about", "host" or a host window's class
         WindowRect rect;
         bool visible = false;
         bool topmost = false;
@@ -57,9 +57,8 @@ public:
 
     // The host's own top-level window, foreground at the start.
     WindowHandle HostWindow() const { return hostWindow_; }
-    // Another window of the host's (a field), visible.
-    WindowHandle AddHostWindow(const WindowRect& rect);
-    // A window of the host (a control's, a drop-down's), without a log line.
+    // Another window of the host's (a field, a control's, a drop-down's),
+    // without a log line; kind names it in the log ("host" for a field).
     WindowHandle AddWindow(std::string kind, WindowRect rect, bool visible = true);
     void MoveWindow(WindowHandle window, WindowRect rect);
     void SetVisible(WindowHandle window, bool visible);

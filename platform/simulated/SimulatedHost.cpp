@@ -1,6 +1,7 @@
 #include "platform/simulated/SimulatedHost.h"
 
 #include "platform/AutomationError.h"
+#include "platform/KeyCodes.h"
 
 #include <algorithm>
 #include <atomic>
@@ -9,7 +10,6 @@ namespace fillahead {
 namespace {
 
 constexpr std::int16_t kKeyDownState = static_cast<std::int16_t>(0x8000);
-constexpr std::int16_t kReturnKey = 13;
 
 AutomationError unknownMember(TextView name) {
     return AutomationError(error::NotSupported,
@@ -632,7 +632,7 @@ SimulatedForm::SimulatedForm(Host host, TextView name,
         },
         activeControlId);
     windows_->deliver = [this](std::int32_t virtualKey, bool down) {
-        if (down && virtualKey == kReturnKey && hasDefaultButton) {
+        if (down && virtualKey == vk::Return && hasDefaultButton) {
             ++defaultButtonPresses;
             return;
         }

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "platform/Desktop.h"
 #include "platform/Text.h"
+#include "platform/WindowTypes.h"
 
 #include <cstdint>
 #include <string>

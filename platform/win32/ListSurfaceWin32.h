@@ -14,7 +14,7 @@
 
 #include <windows.h>
 
-#include "platform/Desktop.h"
+#include "platform/ListSurface.h"
 #include "platform/win32/DoubleClickGuard.h"
 #include "platform/win32/Handles.h"
 #include "platform/win32/ListPainting.h"

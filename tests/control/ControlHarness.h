@@ -5,6 +5,8 @@
 
 #include "control/FillaheadControl.h"
 #include "platform/Path.h"
+#include "platform/recordset/MemoryRecordset.h"
+#include "platform/simulated/FileSettingsStore.h"
 #include "platform/simulated/SimulatedHost.h"
 #include "tests/support/TempFolder.h"
 
@@ -102,7 +104,7 @@ public:
         if (!std::filesystem::exists(toPath(file))) {
             return "missing";
         }
-        Recordset rs;
+        MemoryRecordset rs;
         rs.Open(file);
         std::string joined;
         for (std::int32_t i = 0; i < rs.RecordCount(); ++i) {
@@ -111,7 +113,7 @@ public:
         return joined;
     }
     void remember(const std::string& control, const std::vector<std::string>& values) {
-        Recordset rs;
+        MemoryRecordset rs;
         rs.AppendField({kDefaultListField, 8, 255, -1});
         rs.Open();
         for (const std::string& value : values) {

@@ -129,7 +129,7 @@ TEST(Lifecycle, AtDesignTimeTheSizeIsFixedAndNothingIsTracked) {
     EXPECT_FALSE(h.control->LocalTimer().Enabled());
     EXPECT_EQ(h.control->CurrentControl(), nullptr);
     // A pass run for a new record set does not start the timer.
-    h.control->SetRecordset(std::make_shared<Recordset>());
+    h.control->SetRecordset(std::make_shared<MemoryRecordset>());
     EXPECT_FALSE(h.control->LocalTimer().Enabled());
     // A form that says it runs is believed before the ambient property.
     h.form->Set(u"UserMode", true);

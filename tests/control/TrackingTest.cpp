@@ -2,6 +2,7 @@
 // a moved focus, a lost foreground, a click into the list, a failing
 // container and a changed record set do to the binding, in what order the
 // pass stores and announces, and the storing events the host receives.
+#include "platform/AutomationError.h"
 #include "platform/KeyCodes.h"
 #include "tests/control/ControlHarness.h"
 
@@ -159,9 +160,26 @@ TEST_F(Tracking, StoringEventsReachTheHostAndItsCancelReachesTheEngine) {
     EXPECT_EQ(h.stored("Field1"), "apple,apricot,first");
 }
 
+TEST_F(Tracking, AHostHandlerThatFailsNeitherStopsStoringNorSilencesTheOthers) {
+    ControlEventLog second;
+    h.control->Advise(&second);
+    h.log.during = [](const std::string& event) {
+        if (event == "BeforeAddRecord" || event == "Change") {
+            throw AutomationError(error::PermissionDenied);
+        }
+    };
+    a->Type(u"first");
+    h.form->Focus(b);
+    h.tick();
+    EXPECT_EQ(h.stored("Field1"), "apple,apricot,first");
+    EXPECT_EQ(second.take(), h.log.take());
+    h.control->Unadvise(&second);
+    h.log.during = nullptr;
+}
+
 TEST_F(Tracking, ANewRecordsetRunsAPassAtOnce) {
     h.form->Focus(b);
-    h.control->SetRecordset(std::make_shared<Recordset>());
+    h.control->SetRecordset(std::make_shared<MemoryRecordset>());
     EXPECT_EQ(toUtf8(h.control->CurrentControlName()), "Field2");
 }
 

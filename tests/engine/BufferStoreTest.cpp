@@ -1,13 +1,15 @@
 // Storing values when the list closes, the buffer files and the size limits.
-#include "platform/AtomicFile.h"
+#include "platform/recordset/AtomicFile.h"
 #include "tests/engine/EngineHarness.h"
 #include "tests/support/Errors.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 namespace fillahead::testing {
 namespace {
@@ -267,21 +269,50 @@ TEST(BufferStore, AHandlerThatClosesTheListInsideACommitStoresTheValueOnce) {
     EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Other.xml")), "other");
 }
 
-TEST(BufferStore, AFailingHandlerLeavesTheFileAsItWas) {
+// A host's handler that fails is the host's business: it is reported to the
+// swallowed-error observer, the value is stored all the same, and the other
+// sinks hear every event.
+TEST(BufferStore, AFailingHandlerNeitherStopsStoringNorSilencesTheOtherSinks) {
+    static std::vector<std::int32_t> reported;
+    reported.clear();
+    SetIgnoredErrorObserver(
+        [](const AutomationError& failure, ErrorSite) { reported.push_back(failure.number()); });
     EngineHarness h;
     Fillahead& engine = h.fresh();
+    RecordingSink second;
+    engine.Advise(&second);
     enter(h, "Text1", "kept");
-    for (const char* event :
-         {"BeforeAddRecord", "BeforeSaveRecord", "AfterSaveRecord", "BeforeSaveRecordset"}) {
+    h.sink.take();
+    second.take();
+    std::string stored = "kept";
+    for (const char* event : {"BeforeOpenRecordset", "BeforeAddRecord", "BeforeSaveRecord",
+                              "AfterSaveRecord", "BeforeSaveRecordset"}) {
         SCOPED_TRACE(event);
         h.sink.actions[event] = [] { throw AutomationError(error::PermissionDenied); };
         engine.OnControlChange(u"Text1", u"");
-        h.type(std::string("lost in ") + event);
-        EXPECT_THROW(engine.CloseList(), AutomationError);
+        const std::string value = std::string("stored despite ") + event;
+        h.type(value);
+        EXPECT_NO_THROW(engine.CloseList());
         h.sink.actions.clear();
-        EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), "kept");
+        stored += "," + value;
+        EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")), stored);
+        const std::string heard = h.sink.take();
+        EXPECT_NE(heard.find(event), std::string::npos);
+        EXPECT_NE(
+            heard.find("BeforeAddRecord BeforeSaveRecord AfterSaveRecord BeforeSaveRecordset"),
+            std::string::npos);
+        EXPECT_EQ(second.take(), heard);
         h.type(""); // nothing left to store
     }
+    // A handler's bug that is no automation error is reported as one.
+    h.sink.actions["BeforeSaveRecord"] = [] { throw std::runtime_error("a host's bug"); };
+    enter(h, "Text1", "stored despite a bug");
+    engine.Unadvise(&second);
+    SetIgnoredErrorObserver(nullptr);
+    EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-Text1.xml")),
+              stored + ",stored despite a bug");
+    EXPECT_EQ(std::count(reported.begin(), reported.end(), error::PermissionDenied), 5);
+    EXPECT_EQ(std::count(reported.begin(), reported.end(), error::HandlerFailed), 1);
 }
 
 TEST(BufferStore, AHostSessionLeavesExactlyTheEnteredValuesInEachFile) {

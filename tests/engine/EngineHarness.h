@@ -6,7 +6,8 @@
 #include "engine/Fillahead.h"
 #include "platform/AutomationError.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/MemoryRecordset.h"
+#include "platform/simulated/FileSettingsStore.h"
 #include "platform/simulated/SimulatedDesktop.h"
 #include "tests/support/TempFolder.h"
 
@@ -117,7 +118,7 @@ public:
         if (!std::filesystem::exists(toPath(file))) {
             return "missing";
         }
-        Recordset rs;
+        MemoryRecordset rs;
         rs.Open(file);
         std::string joined;
         for (std::int32_t i = 0; i < rs.RecordCount(); ++i) {
@@ -133,7 +134,7 @@ public:
     // Writes a buffer file holding these values, oldest first.
     static void writeBuffer(const Text& file, const std::vector<std::string>& values,
                             const Text& field = kDefaultListField) {
-        Recordset rs;
+        MemoryRecordset rs;
         rs.AppendField({field, 8, 255, -1});
         rs.Open();
         for (const std::string& value : values) {

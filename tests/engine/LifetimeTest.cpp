@@ -56,7 +56,7 @@ TEST(Release, InTheCompletionOfReturnTabAndAClick) {
         serving(h, {"alpha", "alpine"});
         h.type("al");
         if (way != "click") {
-            h.press(kKeyDown);
+            h.press(vk::Down);
         }
         releaseDuring(h, "TextChange", [&](Fillahead& engine) {
             if (way == "click") {
@@ -65,8 +65,8 @@ TEST(Release, InTheCompletionOfReturnTabAndAClick) {
                 h.desktop->ClickList(engine.hWnd(), 5,
                                      static_cast<std::int32_t>(y / h.desktop->twipsPerPixel));
             } else {
-                const std::int16_t key = way == "Tab" ? kKeyTab : kKeyReturn;
-                EXPECT_EQ(h.press(key), way == "Tab" ? kKeyTab : 0);
+                const std::int16_t key = way == "Tab" ? vk::Tab : vk::Return;
+                EXPECT_EQ(h.press(key), way == "Tab" ? vk::Tab : 0);
             }
         });
         EXPECT_NE(h.sink.take().find("TextChange(alpha)"), std::string::npos) << way;

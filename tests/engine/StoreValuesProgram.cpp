@@ -11,7 +11,8 @@
 // Exit code 0 on success; 1 with a message otherwise.
 #include "engine/Fillahead.h"
 #include "platform/Path.h"
-#include "platform/Recordset.h"
+#include "platform/recordset/MemoryRecordset.h"
+#include "platform/simulated/FileSettingsStore.h"
 #include "platform/simulated/SimulatedDesktop.h"
 
 #include <cstdio>
@@ -60,7 +61,7 @@ int store(const Text& folder, const std::string& prefix, int count) {
 }
 
 int expect(const Text& folder, std::size_t expected) {
-    Recordset records;
+    MemoryRecordset records;
     records.Open(bufferFile(folder));
     std::set<std::string> values;
     for (std::int32_t i = 0; i < records.RecordCount(); ++i) {

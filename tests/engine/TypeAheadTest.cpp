@@ -12,6 +12,7 @@
 // scroll bar; then the engine's Text, the key code handed back, and the
 // events raised during the step.
 #include "tests/engine/EngineHarness.h"
+#include "tests/support/StandInRecordset.h"
 
 #include <gtest/gtest.h>
 
@@ -78,8 +79,8 @@ protected:
             h.type(argument);
         } else if (verb == "key") {
             const std::map<std::string, std::int16_t> keys = {
-                {"Down", kKeyDown}, {"Up", kKeyUp},         {"Return", kKeyReturn},
-                {"Tab", kKeyTab},   {"Escape", kKeyEscape}, {"A", 65}};
+                {"Down", vk::Down}, {"Up", vk::Up},         {"Return", vk::Return},
+                {"Tab", vk::Tab},   {"Escape", vk::Escape}, {"A", 65}};
             return render(std::to_string(h.press(keys.at(argument))));
         } else if (verb == "click") {
             const DataGrid& grid = engine.listWindow()->DataGrid();
@@ -259,7 +260,7 @@ TEST_F(TypeAhead, AControlWithoutABufferOffersNothingOfAnotherControl) {
     });
 
     // A host's record set serves any control without a buffer file.
-    auto people = std::make_shared<Recordset>();
+    auto people = std::make_shared<MemoryRecordset>();
     people->AppendField({u"SavedStringField", 8, 255, -1});
     people->Open();
     people->AddNew(u"SavedStringField", u"Anna");
@@ -361,7 +362,7 @@ TEST_F(TypeAhead, TheRoadOfOneEntry) {
     };
     h.sink.actions["TextChange"] = [&] { engine.OnTextChange(engine.Text()); };
     const auto tabAway = [&] {
-        EXPECT_EQ(h.press(kKeyTab), kKeyTab);
+        EXPECT_EQ(h.press(vk::Tab), vk::Tab);
         engine.OnControlChange(u"Text2", u"");
     };
     run({{"focus Text1", "hidden text="}});
@@ -390,7 +391,7 @@ TEST_F(TypeAhead, TheRoadOfOneEntry) {
 }
 
 TEST_F(TypeAhead, AHostRecordSetWithItsOwnFields) {
-    auto people = std::make_shared<Recordset>();
+    auto people = std::make_shared<MemoryRecordset>();
     people->AppendField({u"Name", 8, 255, -1});
     people->AppendField({u"Id", 8, 255, -1});
     people->Open();
@@ -433,8 +434,60 @@ TEST_F(TypeAhead, AHostRecordSetWithItsOwnFields) {
     EXPECT_FALSE(engine.Visible()); // no record set: nothing to match
 }
 
+// A host's record set that is not ours is driven exactly as ours is: the
+// same lists, the same completion, the same storing. Reading its rows for
+// the list leaves its current row where the engine put it.
+TEST_F(TypeAhead, ARecordSetThatIsNotOursIsDrivenAsOursIs) {
+    auto people = std::make_shared<StandInRecordset>();
+    people->AppendField({u"Name"});
+    people->AppendField({u"Id"});
+    people->Open();
+    const std::pair<const char16_t*, const char16_t*> rows[] = {
+        {u"Anna", u"17"}, {u"Hannah", u"23"}, {u"Bert", u"5"}};
+    for (const auto& [name, id] : rows) {
+        people->AddNew(u"Name", name);
+        people->SetFieldValue(u"Id", id);
+    }
+    people->takeLog();
+    engine.LetListField(u"Name");
+    engine.LetBoundColumn(u"Id");
+    engine.SetRecordset(people);
+    engine.OnControlChange(u"Customer", u"");
+    h.sink.take();
+    run({
+        {"type nn", "[Anna,Hannah] h3 text=nn | BeforeListShow"},
+        {"key Down", "[*Anna,Hannah] h3 text=nn key=0"},
+        {"key Down", "[Anna,*Hannah] h3 text=nn key=0"},
+    });
+    EXPECT_EQ(engine.BoundText(), u"17");
+    EXPECT_EQ(people->AbsolutePosition(), 1);
+    run({{"key Return", "hidden text=Hannah key=0 | TextChange(Hannah)"}});
+    EXPECT_EQ(people->Filter(), Variant(u"[Name] Like '*nn*'"));
+
+    // Leaving the field: the record set is closed and opened anew on the
+    // field's buffer (none yet), the value added and saved there. The file's
+    // version is unknown to a record set that is not ours, so it is loaded
+    // again under the folder's lock before saving.
+    engine.CloseList();
+    EXPECT_EQ(h.sink.take(), "BeforeOpenRecordset BeforeAddRecord BeforeSaveRecord "
+                             "AfterSaveRecord BeforeSaveRecordset");
+    EXPECT_EQ(people->takeLog(), "Close Open Close Open Save(-Customer.xml)");
+    EXPECT_EQ(engine.Recordset(), people);
+    EXPECT_EQ(people->RecordCount(), 1);
+    EXPECT_EQ(people->Filter(), Variant(0));
+
+    // Back in the field: the text left there is found in the buffer and not
+    // stored again, and typing opens the buffer into the same record set.
+    engine.OnControlChange(u"Customer", u"");
+    EXPECT_EQ(h.sink.take(), "BeforeOpenRecordset");
+    EXPECT_EQ(people->takeLog(), "Close Open(-Customer.xml)");
+    run({{"type ann", "[Hannah] h2 text=ann | BeforeOpenRecordset BeforeChangeRecordset "
+                      "BeforeListShow"}});
+    EXPECT_EQ(people->takeLog(), "Close Open(-Customer.xml)");
+}
+
 TEST_F(TypeAhead, AHighlightedNullValueKeepsTheTextAndStillCompletes) {
-    auto rs = std::make_shared<Recordset>();
+    auto rs = std::make_shared<MemoryRecordset>();
     rs->AppendField({u"Name", 8, 255, -1});
     rs->AppendField({u"Id", 8, 255, -1});
     rs->Open();
@@ -455,7 +508,7 @@ TEST_F(TypeAhead, AHighlightedNullValueKeepsTheTextAndStillCompletes) {
 }
 
 TEST_F(TypeAhead, RecordSetBindingFollowsTheFieldNames) {
-    auto closed = std::make_shared<Recordset>();
+    auto closed = std::make_shared<MemoryRecordset>();
     engine.SetRecordset(closed);
     EXPECT_EQ(engine.listWindow()->DataGrid().DataSource(), closed);
     EXPECT_EQ(engine.listWindow()->DataGrid().Columns(0).DataField(), u""); // closed: no field
@@ -479,7 +532,7 @@ TEST_F(TypeAhead, RecordSetBindingFollowsTheFieldNames) {
 }
 
 TEST_F(TypeAhead, AFieldNameWithSpacesIsFilteredAndStored) {
-    auto customers = std::make_shared<Recordset>();
+    auto customers = std::make_shared<MemoryRecordset>();
     customers->AppendField({u"Customer Name", 8, 255, -1});
     customers->Open();
     customers->AddNew(u"Customer Name", u"Anna");
@@ -497,7 +550,7 @@ TEST_F(TypeAhead, AFieldNameWithSpacesIsFilteredAndStored) {
     EXPECT_EQ(customers->Filter().toText(), u"[Customer Name] Like '*nn*'");
 
     // The same field name in a buffer of the engine's own: stored once each.
-    engine.SetRecordset(std::make_shared<Recordset>());
+    engine.SetRecordset(std::make_shared<MemoryRecordset>());
     for (const char* value : {"Zoe", "Yann", "zoe"}) {
         engine.OnControlChange(u"Name", EngineHarness::u(value));
         EXPECT_NO_THROW(engine.CloseList()) << value;
@@ -506,7 +559,7 @@ TEST_F(TypeAhead, AFieldNameWithSpacesIsFilteredAndStored) {
 }
 
 TEST_F(TypeAhead, ASingleNullRowOffersNothing) {
-    auto rs = std::make_shared<Recordset>();
+    auto rs = std::make_shared<MemoryRecordset>();
     rs->AppendField({u"Name", 8, 255, -1});
     rs->AppendField({u"Id", 8, 255, -1});
     rs->Open();

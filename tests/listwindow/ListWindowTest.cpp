@@ -1,6 +1,7 @@
 // The list window's layout, grip icon, and the grid following its record set.
 #include "listwindow/frmList.h"
 #include "platform/AutomationError.h"
+#include "platform/recordset/MemoryRecordset.h"
 #include "platform/simulated/SimulatedDesktop.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ struct ListWindowTest : ::testing::Test {
     }
 
     std::shared_ptr<Recordset> values(int count) {
-        auto rs = std::make_shared<Recordset>();
+        auto rs = std::make_shared<MemoryRecordset>();
         rs->AppendField({u"SavedStringField", 8, 255, -1});
         rs->Open();
         for (int i = 1; i <= count; ++i) {
@@ -104,10 +105,10 @@ TEST_F(ListPlacementTest, StaysOnTheFieldsTopWhileTypingAndReturnsWhenHidden) {
 
 TEST_F(ListPlacementTest, WithoutTheFieldsHeightTheFocusedFieldTellsItsTop) {
     EXPECT_EQ(show(100, 1000, 300, 150, 0), (WindowRect{100, 1000, 400, 1150})); // as always
-    desktop.focus = desktop.AddHostWindow({120, 970, 380, 1000});
+    desktop.focus = desktop.AddWindow("host", {120, 970, 380, 1000});
     EXPECT_EQ(show(100, 1000, 300, 150, 0), (WindowRect{100, 820, 400, 970}));
     // A focused window the list does not hang under says nothing.
-    desktop.focus = desktop.AddHostWindow({120, 900, 380, 990});
+    desktop.focus = desktop.AddWindow("host", {120, 900, 380, 990});
     EXPECT_EQ(show(100, 1000, 300, 150, 0), (WindowRect{100, 1000, 400, 1150}));
     EXPECT_EQ(show(100, 1000, 300, 150, 40), (WindowRect{100, 810, 400, 960}));
 }

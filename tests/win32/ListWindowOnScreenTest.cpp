@@ -5,6 +5,7 @@
 
 #include "engine/Fillahead.h"
 #include "platform/Path.h"
+#include "platform/recordset/MemoryRecordset.h"
 #include "platform/win32/Interop.h"
 #include "tests/support/TempFolder.h"
 #include "tests/win32/WindowTesting.h"
@@ -89,7 +90,7 @@ public:
         : field_(FieldWindows::Shared().Field()), below_(FieldWindows::Shared().Below()) {
         FieldWindows::Shared().place(fieldAt, fieldWidth);
         std::filesystem::create_directories(buffers_.path());
-        Recordset history;
+        MemoryRecordset history;
         history.AppendField({kDefaultListField, 8, 255, -1});
         history.Open();
         for (const char16_t* value : {u"alpha", u"alpine", u"alps", u"palace", u"salad"}) {

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "platform/Desktop.h"
+#include "platform/ListSurface.h"
 #include "platform/win32/Handles.h"
 
 #include <chrono>

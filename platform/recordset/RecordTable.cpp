@@ -1,7 +1,7 @@
-#include "platform/RecordTable.h"
+#include "platform/recordset/RecordTable.h"
 
-#include "platform/AsciiRuns.h"
 #include "platform/AutomationError.h"
+#include "platform/recordset/AsciiRuns.h"
 
 #include <limits>
 

@@ -1,10 +1,10 @@
 // The buffer file on disk: files the original data layer wrote, the exact
 // layout we write, characters XML cannot carry, and damaged files.
-#include "platform/RowsetXml.h"
+#include "platform/recordset/RowsetXml.h"
 
 #include "platform/AutomationError.h"
-#include "platform/Recordset.h"
-#include "tests/platform/RecordsetTesting.h"
+#include "platform/recordset/MemoryRecordset.h"
+#include "tests/platform/recordset/RecordsetTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ using testkit::TemporaryFolder;
 using testkit::writeBytes;
 
 TEST(RowsetXml, OriginalLayoutLoadsWholeAndSavesByteForByte) {
-    Recordset records;
+    MemoryRecordset records;
     records.Open(fixture("original-layout.xml"));
     EXPECT_EQ(render(records), "first value\n"
                                "O'Brien\n"
@@ -58,7 +58,7 @@ TEST(RowsetXml, ReadsOtherVariantsOfTheLayout) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        Recordset records;
+        MemoryRecordset records;
         records.Open(fixture(c.file));
         std::vector<Text> fields;
         for (std::size_t field = 0; field < records.FieldCount(); ++field) {
@@ -71,7 +71,7 @@ TEST(RowsetXml, ReadsOtherVariantsOfTheLayout) {
 
 TEST(RowsetXml, KeepsTheFieldDescriptionsOfAFileAndAliasesNamesXmlCannotCarry) {
     TemporaryFolder folder;
-    Recordset records;
+    MemoryRecordset records;
     records.Open(fixture("old-schema.xml"));
     EXPECT_EQ(records.Field(0).type, 200); // narrow text
     EXPECT_EQ(records.Field(1).type, 3);
@@ -85,7 +85,7 @@ TEST(RowsetXml, KeepsTheFieldDescriptionsOfAFileAndAliasesNamesXmlCannotCarry) {
                          "rs:fixedlength='true'/>"),
               std::string::npos);
 
-    Recordset odd;
+    MemoryRecordset odd;
     odd.AppendField({u"Saved Field"});
     odd.AppendField({u"c0"}); // the alias the first field would take
     odd.AppendField({u"xmlns"});
@@ -107,7 +107,7 @@ TEST(RowsetXml, KeepsTheFieldDescriptionsOfAFileAndAliasesNamesXmlCannotCarry) {
 // they are aliased too. Letters the older rules know stay as they are.
 TEST(RowsetXml, NamesOutsideTheOlderXmlNameRulesAreAliased) {
     TemporaryFolder folder;
-    Recordset records;
+    MemoryRecordset records;
     const std::vector<Text> names = {u"\U00010400", u"ĳssel",     u"Nr\u2170",
                                      u"กขค",        u"Straße·Nr", u"x\u0301"};
     for (const Text& name : names) {
@@ -127,7 +127,7 @@ TEST(RowsetXml, NamesOutsideTheOlderXmlNameRulesAreAliased) {
               std::string::npos)
         << text;
 
-    Recordset reloaded;
+    MemoryRecordset reloaded;
     reloaded.Open(folder.path("names.xml"));
     for (std::size_t field = 0; field < names.size(); ++field) {
         EXPECT_EQ(reloaded.Field(field).name, names[field]);
@@ -137,7 +137,7 @@ TEST(RowsetXml, NamesOutsideTheOlderXmlNameRulesAreAliased) {
 
 TEST(RowsetXml, AppendedFieldDefinitionsComeBackAndReplaceTheAppendedOnes) {
     TemporaryFolder folder;
-    Recordset records;
+    MemoryRecordset records;
     records.AppendField({u"Note", 203, 1000, 0x20 | 0x4}); // long text, nullable, writable
     records.AppendField({u"Code", 130, 8, 0x10 | 0x40});   // fixed length, may be null
     records.AppendField({u"Narrow", 200, 50, -1});
@@ -146,7 +146,7 @@ TEST(RowsetXml, AppendedFieldDefinitionsComeBackAndReplaceTheAppendedOnes) {
     records.Save(folder.path("fields.xml"));
     records.Close();
 
-    Recordset reloaded;
+    MemoryRecordset reloaded;
     reloaded.AppendField({u"Mine"});
     reloaded.Open(folder.path("fields.xml"));
     ASSERT_EQ(reloaded.FieldCount(), 3u);
@@ -170,7 +170,7 @@ TEST(RowsetXml, AppendedFieldDefinitionsComeBackAndReplaceTheAppendedOnes) {
 
 TEST(RowsetXml, WritesTheExactLayout) {
     TemporaryFolder folder;
-    Recordset records;
+    MemoryRecordset records;
     testkit::fill(records, {u"first value", u"O'Brien"});
     records.Save(folder.path("buffer.xml"));
     EXPECT_EQ(readBytes(folder.path("buffer.xml")),
@@ -217,7 +217,7 @@ TEST(RowsetXml, EveryCharacterSurvivesTheRoundTrip) {
     const std::vector<Text> values = {every, u"  leading and trailing  ", u"", u"\r\n", u"\t"};
 
     TemporaryFolder folder;
-    Recordset records;
+    MemoryRecordset records;
     testkit::fill(records, values);
     records.Save(folder.path("every.xml"));
     const std::string text = readBytes(folder.path("every.xml"));
@@ -226,7 +226,7 @@ TEST(RowsetXml, EveryCharacterSurvivesTheRoundTrip) {
     EXPECT_NE(text.find("&#xD800;x&#xDC00;&#xFFFE;&#xFFFF;"), std::string::npos);
     EXPECT_NE(text.find("é € \xF0\x9F\x98\x80"), std::string::npos); // UTF-8 as it is
 
-    Recordset reloaded;
+    MemoryRecordset reloaded;
     reloaded.Open(folder.path("every.xml"));
     ASSERT_EQ(reloaded.RecordCount(), static_cast<std::int32_t>(values.size()));
     for (std::int32_t row = 0; row < reloaded.RecordCount(); ++row) {
@@ -250,7 +250,7 @@ TEST(RowsetXml, ValuesOfEveryLengthLoadExactlyAndAreFoundFolded) {
     TemporaryFolder folder;
     const Text path = folder.path("lengths.xml");
     {
-        Recordset records;
+        MemoryRecordset records;
         testkit::fill(records, values);
         records.Save(path);
     }
@@ -260,7 +260,7 @@ TEST(RowsetXml, ValuesOfEveryLengthLoadExactlyAndAreFoundFolded) {
     bytes.erase(bytes.find_last_not_of(" \r\n") + 1);
     writeBytes(path, bytes);
 
-    Recordset reloaded;
+    MemoryRecordset reloaded;
     reloaded.Open(path);
     ASSERT_EQ(reloaded.RecordCount(), static_cast<std::int32_t>(values.size()));
     for (std::size_t row = 0; row < values.size(); ++row) {
@@ -281,7 +281,7 @@ void expectRefused(const std::string& bytes, const std::string& problem) {
     TemporaryFolder folder;
     const Text path = folder.path("damaged.xml");
     writeBytes(path, bytes);
-    Recordset records;
+    MemoryRecordset records;
     records.AppendField({u"Mine"});
     try {
         records.Open(path);
@@ -315,7 +315,7 @@ TEST(RowsetXml, ElementsAmongTheRowsThatAreNotRowsArePassedOver) {
                              "<rs:insert><z:row F='f'/> <z:row F='g'/><z:note F='h'/>"
                              "<z:row F='i'/></rs:insert><z:row F='j' G='k'/><z:row F='l'/>"
                              "</rs:data></xml>");
-    Recordset records;
+    MemoryRecordset records;
     records.Open(path);
     EXPECT_EQ(render(records), "a\nb\nc\nd\ne\nf\ng\ni\nj\nl\n");
 }
@@ -337,7 +337,7 @@ TEST(RowsetXml, RepeatedRowsAreReadAsStrictlyAndAsExactlyAsTheFirst) {
     writeBytes(path, two + rows + "<z:row F='e' G='&#x27;'/><z:row F='f' G='g\nh'/>" +
                          "<z:row F=\"i'\" G='" + longValue + "'/><z:row G='j'/><z:row F='k'/>" +
                          "<z:row F='l' G='m'/><z:row F='ü' G='Ω'/></rs:data></xml>");
-    Recordset records;
+    MemoryRecordset records;
     records.Open(path);
     EXPECT_EQ(render(records), "a|b\nc|d\ne|'\nf|g h\ni'|" + longValue + "\n-|j\nk|-\nl|m\nü|Ω\n");
 
@@ -416,7 +416,7 @@ TEST(RowsetXml, FilesBreakingTheNamespaceRulesAreRefused) {
                      "s:nullable='true' xmlns:c='urn:c' c:nullable='x'/></s:ElementType>"
                      "</s:Schema><rs:data xmlns:rs='urn:schemas-microsoft-com:rowset' "
                      "xmlns:z='#RowsetSchema'><z:row F='v'/></rs:data></xml>");
-    Recordset records;
+    MemoryRecordset records;
     records.Open(path);
     EXPECT_EQ(render(records), "v\n");
 }
@@ -427,7 +427,7 @@ TEST(RowsetXml, CharacterReferencesMayHaveLeadingZeros) {
     const Text path = folder.path("zeros.xml");
     writeBytes(path, kHead + "<z:row F='&#x00000000000000041;&#0000000000000000066;&#x0;"
                              "&#x000000000000000000000000000000001F600;'/></rs:data></xml>");
-    Recordset records;
+    MemoryRecordset records;
     records.Open(path);
     EXPECT_EQ(records.ValueAt(records.BookmarkAt(0), 0).toText(),
               Text(u"AB") + char16_t(0) + u"\U0001F600");
@@ -468,7 +468,7 @@ TEST(RowsetXml, DeepNestingIsRefusedWithoutExhaustingTheStack) {
 
 TEST(RowsetXml, MissingFileIsAnErrorOfOpening) {
     TemporaryFolder folder;
-    Recordset records;
+    MemoryRecordset records;
     try {
         records.Open(folder.path("missing.xml"));
         FAIL() << "opened";

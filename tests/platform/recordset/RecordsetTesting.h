@@ -1,11 +1,12 @@
 // Helpers of the record-set tests, in both builds: the fixtures of
-// tests/platform/data (under Wine the source tree is drive Z:), a fresh
+// tests/platform/recordset/data (under Wine the source tree is drive Z:), a fresh
 // temporary folder per test, and a record set's presented rows as one string.
 #pragma once
 
 #include "platform/Path.h"
 #include "platform/Recordset.h"
 #include "platform/Text.h"
+#include "platform/recordset/MemoryRecordset.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,8 @@
 namespace fillahead::testkit {
 
 inline Text fixture(std::string_view name) {
-    Text path =
-        fromUtf8(std::string(FILLAHEAD_SOURCE_DIR) + "/tests/platform/data/" + std::string(name));
+    Text path = fromUtf8(std::string(FILLAHEAD_SOURCE_DIR) + "/tests/platform/recordset/data/" +
+                         std::string(name));
 #ifdef _WIN32
     for (char16_t& c : path) {
         if (c == u'/') {
@@ -53,7 +54,7 @@ public:
 };
 
 // The presented rows, one line each, fields separated by '|', Null as '-'.
-inline std::string render(const Recordset& records) {
+inline std::string render(Recordset& records) {
     std::string out;
     for (std::int32_t row = 0; row < records.RecordCount(); ++row) {
         const Bookmark bookmark = records.BookmarkAt(row);

@@ -9,8 +9,8 @@
 #pragma once
 
 #include "platform/Recordset.h"
-#include "platform/SearchIndex.h"
 #include "platform/Text.h"
+#include "platform/recordset/SearchIndex.h"
 
 #include <cstdint>
 #include <optional>

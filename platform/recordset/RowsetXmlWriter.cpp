@@ -1,8 +1,8 @@
 // Writing the rowset layout: one exact form, as the original data layer
 // writes a buffer file.
-#include "platform/AsciiRuns.h"
-#include "platform/RowsetXml.h"
-#include "platform/RowsetXmlLayout.h"
+#include "platform/recordset/AsciiRuns.h"
+#include "platform/recordset/RowsetXml.h"
+#include "platform/recordset/RowsetXmlLayout.h"
 
 #include <algorithm>
 #include <array>
@@ -16,7 +16,7 @@ struct CodeRange {
     char16_t first;
     char16_t last;
 };
-#include "platform/RowsetXmlNames.inc"
+#include "platform/recordset/RowsetXmlNames.inc"
 
 template <std::size_t N>
 bool inRanges(const CodeRange (&ranges)[N], char32_t c) {

@@ -1,8 +1,8 @@
-#include "platform/SearchIndex.h"
+#include "platform/recordset/SearchIndex.h"
 
-#include "platform/AsciiRuns.h"
 #include "platform/AutomationError.h"
-#include "platform/Simd.h"
+#include "platform/recordset/AsciiRuns.h"
+#include "platform/recordset/Simd.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 // UTF-16 text and, lower-cased, to the search index), saving once more.
 #pragma once
 
-#include "platform/Simd.h"
+#include "platform/recordset/Simd.h"
 
 #include <cstddef>
 #include <cstdint>

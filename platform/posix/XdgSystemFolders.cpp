@@ -1,4 +1,4 @@
-#include "platform/SystemFolders.h"
+#include "platform/posix/XdgSystemFolders.h"
 
 #include "platform/Path.h"
 

@@ -1,4 +1,4 @@
-#include "platform/RecordsetFilter.h"
+#include "platform/recordset/RecordsetFilter.h"
 
 #include "platform/AutomationError.h"
 

@@ -1,8 +1,8 @@
-#include "platform/RowsetXmlTokenizer.h"
+#include "platform/recordset/RowsetXmlTokenizer.h"
 
 #include "platform/AutomationError.h"
-#include "platform/RowsetXmlLayout.h"
-#include "platform/Simd.h"
+#include "platform/recordset/RowsetXmlLayout.h"
+#include "platform/recordset/Simd.h"
 
 #include <algorithm>
 #include <array>

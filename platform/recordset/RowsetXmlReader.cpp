@@ -1,9 +1,9 @@
 // Reading the rowset layout: the structure over the tokenizer's elements.
 #include "platform/AutomationError.h"
-#include "platform/RowsetXml.h"
-#include "platform/RowsetXmlLayout.h"
-#include "platform/RowsetXmlTokenizer.h"
-#include "platform/Simd.h"
+#include "platform/recordset/RowsetXml.h"
+#include "platform/recordset/RowsetXmlLayout.h"
+#include "platform/recordset/RowsetXmlTokenizer.h"
+#include "platform/recordset/Simd.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,9 +1,8 @@
 // The record set as the engine and the list grid use it: states, rows, the
 // current row, bookmarks, revisions, and reopening a file.
-#include "platform/Recordset.h"
-
 #include "platform/AutomationError.h"
-#include "tests/platform/RecordsetTesting.h"
+#include "platform/recordset/MemoryRecordset.h"
+#include "tests/platform/recordset/RecordsetTesting.h"
 #include "tests/support/Errors.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +21,7 @@ using testkit::writeBytes;
 using testing::errorOf;
 
 TEST(Recordset, StatesAndTheOperationsEachAllows) {
-    Recordset records;
+    MemoryRecordset records;
     EXPECT_EQ(records.State(), kStateClosed);
     EXPECT_EQ(errorOf([&] { records.Open(); }), error::InvalidArgument); // no fields
     records.AppendField({u"Name"});
@@ -50,7 +49,7 @@ TEST(Recordset, StatesAndTheOperationsEachAllows) {
 }
 
 TEST(Recordset, AddNewAndFieldValuesOfTheCurrentRow) {
-    Recordset records;
+    MemoryRecordset records;
     records.AppendField({u"Name"});
     records.AppendField({u"Note"});
     records.Open();
@@ -76,7 +75,7 @@ TEST(Recordset, AddNewAndFieldValuesOfTheCurrentRow) {
 }
 
 TEST(Recordset, MovingAndDeleting) {
-    Recordset records;
+    MemoryRecordset records;
     fill(records, {u"a", u"b", u"c"});
     records.MoveFirst();
     EXPECT_EQ(records.AbsolutePosition(), 1);
@@ -102,7 +101,7 @@ TEST(Recordset, MovingAndDeleting) {
 }
 
 TEST(Recordset, ValuesRewrittenOverAndOverStayIntactAndFindable) {
-    Recordset records;
+    MemoryRecordset records;
     fill(records, {u"first", u"second", u"third"});
     records.MoveFirst();
     records.MoveNext();
@@ -117,7 +116,7 @@ TEST(Recordset, ValuesRewrittenOverAndOverStayIntactAndFindable) {
 }
 
 TEST(Recordset, BookmarksAreStableAndNeverReused) {
-    Recordset records;
+    MemoryRecordset records;
     fill(records, {u"apple", u"banana", u"cherry", u"avocado"});
     std::vector<Bookmark> marks;
     for (std::int32_t row = 0; row < 4; ++row) {
@@ -130,6 +129,12 @@ TEST(Recordset, BookmarksAreStableAndNeverReused) {
     EXPECT_EQ(records.ValueAt(marks[1], 0), Variant(u"banana")); // presented or not
     EXPECT_EQ(errorOf([&] { records.MoveToBookmark(marks[1]); }), error::InvalidArgument);
     EXPECT_EQ(errorOf([&] { records.BookmarkAt(2); }), error::NoCurrentRecord);
+    records.SetAbsolutePosition(2);
+    EXPECT_EQ(records.CurrentBookmark(), marks[3]);
+    EXPECT_EQ(errorOf([&] { records.SetAbsolutePosition(3); }), error::InvalidArgument);
+    EXPECT_EQ(errorOf([&] { records.SetAbsolutePosition(0); }), error::InvalidArgument);
+    EXPECT_EQ(records.AbsolutePosition(), 2); // a refused position moves nothing
+    records.MoveToBookmark(marks[0]);
     records.MoveToBookmark(marks[3]);
     EXPECT_EQ(records.CurrentBookmark(), marks[3]);
     records.Delete();
@@ -146,7 +151,7 @@ TEST(Recordset, BookmarksAreStableAndNeverReused) {
 }
 
 TEST(Recordset, RevisionFollowsThePresentedRows) {
-    Recordset records;
+    MemoryRecordset records;
     fill(records, {u"a", u"b"});
     std::uint64_t seen = records.Revision();
     auto changed = [&] {
@@ -180,7 +185,7 @@ TEST(Recordset, SavesEveryRowWhateverTheFilterAndReloadsThemIdentically) {
                          (i % 3 == 0 ? u" Ä\U0001F600" : u""));
     }
     TemporaryFolder folder;
-    Recordset records;
+    MemoryRecordset records;
     fill(records, values);
     const std::string all = render(records);
     records.SetFilter(u"SavedStringField Like '*Ä*'");
@@ -200,7 +205,7 @@ TEST(Recordset, SavesEveryRowWhateverTheFilterAndReloadsThemIdentically) {
 TEST(Recordset, ReopeningReadsAFileChangedBehindItsBack) {
     TemporaryFolder folder;
     const Text path = folder.path("buffer.xml");
-    Recordset records;
+    MemoryRecordset records;
     fill(records, {u"alpha", u"bravo"});
     records.Save(path);
     const Bookmark before = records.BookmarkAt(0);
@@ -253,7 +258,7 @@ TEST(Recordset, ReopeningReadsAFileChangedBehindItsBack) {
 TEST(Recordset, TellsWhetherItsFileChangedSinceItWasReadOrWritten) {
     TemporaryFolder folder;
     const Text path = folder.path("buffer.xml");
-    Recordset records;
+    MemoryRecordset records;
     records.AppendField({u"SavedStringField", 8, 255, -1});
     records.Open();
     EXPECT_TRUE(records.FileUnchanged(path)); // opened without a file: there is none
@@ -278,7 +283,7 @@ TEST(Recordset, TellsWhetherItsFileChangedSinceItWasReadOrWritten) {
     EXPECT_FALSE(records.FileUnchanged(path));
 
     // Created by another program after an opening without a file.
-    Recordset fresh;
+    MemoryRecordset fresh;
     fresh.AppendField({u"SavedStringField", 8, 255, -1});
     fresh.Open();
     writeBytes(path, bytes);
@@ -289,7 +294,7 @@ TEST(Recordset, ADamagedFileIsToldApartFromOneThatCannotBeRead) {
     TemporaryFolder folder;
     const Text damaged = folder.path("damaged.xml");
     writeBytes(damaged, "<xml><rs:data><z:row");
-    Recordset records;
+    MemoryRecordset records;
     EXPECT_THROW(records.Open(damaged), DamagedFileError);
     EXPECT_EQ(errorOf([&] { records.Open(damaged); }), error::ReadingFile);
     EXPECT_EQ(records.State(), kStateClosed);

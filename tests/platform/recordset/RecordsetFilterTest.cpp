@@ -2,8 +2,8 @@
 // wildcards are read, the errors, and that narrowing a result while typing
 // finds what a fresh search finds.
 #include "platform/AutomationError.h"
-#include "platform/Recordset.h"
-#include "tests/platform/RecordsetTesting.h"
+#include "platform/recordset/MemoryRecordset.h"
+#include "tests/platform/recordset/RecordsetTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ const std::vector<Text> kValues = {
 };
 
 std::string matches(const Text& criteria) {
-    Recordset records;
+    MemoryRecordset records;
     fill(records, kValues);
     records.AddNew(u"SavedStringField", Variant::null()); // Null never matches
     records.SetFilter(criteria);
@@ -89,7 +89,7 @@ TEST(RecordsetFilter, TextsThatDoNotParseAreRefusedAndChangeNothing) {
         {u"   ", "Filter: expected a field name"},
         {u"= 'x'", "Filter: expected a field name at '= 'x''"},
     };
-    Recordset records;
+    MemoryRecordset records;
     fill(records, kValues);
     records.SetFilter(u"SavedStringField Like 'a*'");
     for (const auto& c : cases) {
@@ -111,7 +111,7 @@ TEST(RecordsetFilter, TextsThatDoNotParseAreRefusedAndChangeNothing) {
 }
 
 TEST(RecordsetFilter, ChosenFieldOfSeveral) {
-    Recordset records;
+    MemoryRecordset records;
     records.AppendField({u"Name"});
     records.AppendField({u"Town"});
     records.Open();
@@ -140,7 +140,7 @@ TEST(RecordsetFilter, NarrowingWhileTypingFindsWhatAFreshSearchFinds) {
         }
         values.push_back(value);
     }
-    Recordset records;
+    MemoryRecordset records;
     fill(records, values);
     const Bookmark first = records.BookmarkAt(0);
     auto check = [&](const Text& typed) {

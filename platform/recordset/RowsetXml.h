@@ -16,8 +16,8 @@
 // references that this reader reads back.
 #pragma once
 
-#include "platform/RecordTable.h"
 #include "platform/Text.h"
+#include "platform/recordset/RecordTable.h"
 
 #include <string>
 #include <string_view>

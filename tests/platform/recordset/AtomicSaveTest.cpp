@@ -1,9 +1,9 @@
 // Saving replaces the file in one step: a failure at any step, or a process
 // killed in the middle, leaves the old file whole and the folder clean.
-#include "platform/AtomicFile.h"
 #include "platform/AutomationError.h"
-#include "platform/Recordset.h"
-#include "tests/platform/RecordsetTesting.h"
+#include "platform/recordset/AtomicFile.h"
+#include "platform/recordset/MemoryRecordset.h"
+#include "tests/platform/recordset/RecordsetTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,7 @@ std::string saveError(Recordset& records, const Text& path) {
 TEST(AtomicSave, AFailureAtAnyStepKeepsTheOldFileAndLeavesNoTemporary) {
     TemporaryFolder folder;
     const Text path = folder.path("buffer.xml");
-    Recordset records;
+    MemoryRecordset records;
     fill(records, {u"old"});
     records.Save(path);
     const std::string old = readBytes(path);
@@ -76,7 +76,7 @@ TEST(AtomicSave, AFailureAtAnyStepKeepsTheOldFileAndLeavesNoTemporary) {
 
 TEST(AtomicSave, FailuresTheSystemReportsNameTheFile) {
     TemporaryFolder folder;
-    Recordset records;
+    MemoryRecordset records;
     fill(records, {u"value"});
     const Text inMissingFolder = folder.path("missing") + kFolderSeparator + u"buffer.xml";
     EXPECT_NE(saveError(records, inMissingFolder).find("missing"), std::string::npos);
@@ -94,7 +94,7 @@ TEST(AtomicSave, FailuresTheSystemReportsNameTheFile) {
 TEST(AtomicSave, TheRenameIsForcedToDiskAfterIt) {
     TemporaryFolder folder;
     const Text path = folder.path("buffer.xml");
-    Recordset records;
+    MemoryRecordset records;
     fill(records, {u"old"});
     std::vector<ReplaceStep> steps;
     setReplaceFailureHookForTesting([&](ReplaceStep step) {
@@ -115,7 +115,7 @@ TEST(AtomicSave, TheRenameIsForcedToDiskAfterIt) {
             << description;
     }
     EXPECT_EQ(folder.names(), std::vector<std::string>{"buffer.xml"});
-    Recordset reloaded;
+    MemoryRecordset reloaded;
     reloaded.Open(path);
     EXPECT_EQ(render(reloaded), "old\nnew\n");
 }
@@ -125,7 +125,7 @@ TEST(AtomicSave, TheRenameIsForcedToDiskAfterIt) {
 TEST(AtomicSave, AReadOnlyFileIsRefused) {
     TemporaryFolder folder;
     const Text path = folder.path("buffer.xml");
-    Recordset records;
+    MemoryRecordset records;
     fill(records, {u"old"});
     records.Save(path);
     const std::string old = readBytes(path);
@@ -146,7 +146,7 @@ TEST(AtomicSave, AReadOnlyFileIsRefused) {
     std::filesystem::permissions(toPath(path), std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
     records.Save(path);
-    Recordset reloaded;
+    MemoryRecordset reloaded;
     reloaded.Open(path);
     EXPECT_EQ(render(reloaded), "old\nnew\n");
 }
@@ -164,7 +164,7 @@ TEST(AtomicSave, StaleTemporariesAreRemovedYoungOnesKept) {
     }
     EXPECT_TRUE(isTemporaryFileName(u"a.xml.1f-0.fillahead-tmp"));
 
-    Recordset records;
+    MemoryRecordset records;
     fill(records, {u"x"});
     records.Save(folder.path("buffer.xml"));
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"b.xml.2e-3.fillahead-tmp", "buffer.xml",
@@ -192,8 +192,8 @@ TEST(AtomicSave, KillingASaveNeverLeavesATornOrMissingFile) {
             second.push_back(u"second " + toText(i));
         }
     }
-    Recordset a;
-    Recordset b;
+    MemoryRecordset a;
+    MemoryRecordset b;
     fill(a, first);
     fill(b, second);
     a.Save(path);
@@ -220,7 +220,7 @@ TEST(AtomicSave, KillingASaveNeverLeavesATornOrMissingFile) {
         waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status));
 
-        Recordset loaded;
+        MemoryRecordset loaded;
         loaded.Open(path);
         const std::string rendered = render(loaded);
         ASSERT_TRUE(rendered == renderedA || rendered == renderedB) << "round " << round;

@@ -5,8 +5,8 @@
 // description says what is wrong.
 #pragma once
 
-#include "platform/SearchIndex.h"
 #include "platform/Text.h"
+#include "platform/recordset/SearchIndex.h"
 
 #include <cstddef>
 #include <functional>

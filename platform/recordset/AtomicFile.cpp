@@ -1,4 +1,4 @@
-#include "platform/AtomicFile.h"
+#include "platform/recordset/AtomicFile.h"
 
 #include "platform/AutomationError.h"
 #include "platform/Path.h"

@@ -1,8 +1,8 @@
-#include "platform/SettingsStore.h"
+#include "platform/simulated/FileSettingsStore.h"
 
-#include "platform/AtomicFile.h"
 #include "platform/AutomationError.h"
 #include "platform/Path.h"
+#include "platform/recordset/AtomicFile.h"
 
 #include <cstdlib>
 #include <fstream>
