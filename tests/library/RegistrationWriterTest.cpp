@@ -159,9 +159,10 @@ TEST(RegistrationTable, NamesTheTypeLibrarysOwnIdentifiers) {
     }
     // The registry's MiscStatus is what the control answers.
     EXPECT_EQ(Classes()[1].miscStatus, kControlMiscStatus);
-    const GUID interfaces[] = {IID__Fillahead,          DIID___Fillahead,       IID__FillaheadRecordset,
-                               IID__FillaheadFields,    IID__FillaheadField,    IID__FillaheadControl,
-                               DIID___FillaheadControl, IID__FillaheadPage,     IID__FillaheadPageField};
+    const GUID interfaces[] = {
+        IID__Fillahead,          DIID___Fillahead,    IID__FillaheadRecordset,
+        IID__FillaheadFields,    IID__FillaheadField, IID__FillaheadControl,
+        DIID___FillaheadControl, IID__FillaheadPage,  IID__FillaheadPageField};
     ASSERT_EQ(Interfaces().size(), std::size(interfaces));
     for (std::size_t i = 0; i < std::size(interfaces); ++i) {
         EXPECT_TRUE(IsEqualGUID(GuidOf(Interfaces()[i].iid), interfaces[i]))
