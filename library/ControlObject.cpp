@@ -178,32 +178,6 @@ HRESULT FillaheadControlObject::putref_Recordset(IDispatch* Recordset) {
     return call([&] { ignoreErrors([&] { control_->SetRecordset(RecordsetOf(Recordset)); }); });
 }
 
-// --- IProvideClassInfo2 ---
-
-HRESULT FillaheadControlObject::GetClassInfo(ITypeInfo** info) {
-    if (info == nullptr) {
-        return E_POINTER;
-    }
-    *info = TypeInfoOf(CLSID_FillaheadControl);
-    if (*info == nullptr) {
-        return TYPE_E_CANTLOADLIBRARY;
-    }
-    (*info)->AddRef();
-    return S_OK;
-}
-
-HRESULT FillaheadControlObject::GetGUID(DWORD kind, GUID* guid) {
-    if (guid == nullptr) {
-        return E_POINTER;
-    }
-    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
-        *guid = GUID_NULL;
-        return E_INVALIDARG;
-    }
-    *guid = DIID___FillaheadControl;
-    return S_OK;
-}
-
 // --- ISpecifyPropertyPages ---
 
 HRESULT FillaheadControlObject::GetPages(CAUUID* pages) {

@@ -57,7 +57,8 @@ inline constexpr DWORD kControlMiscStatus = OLEMISC_INVISIBLEATRUNTIME |
 const CLSID& PropertyPageClsid();
 
 class FillaheadControlObject final
-    : public ComObject<Dispatch<_FillaheadControl>, ConnectionPointContainer, IProvideClassInfo2,
+    : public ComObject<Dispatch<_FillaheadControl>, ConnectionPointContainer,
+                       ProvideClassInfo<CLSID_FillaheadControl, DIID___FillaheadControl>,
                        IOleObject, IOleControl, IOleInPlaceObject, IOleInPlaceActiveObject,
                        IViewObject2, IPersistStreamInit, IPersistPropertyBag, IPersistStorage,
                        ISpecifyPropertyPages, ISupportErrorInfo>,
@@ -98,10 +99,6 @@ public:
     HRESULT STDMETHODCALLTYPE get_BoundText(BSTR* Text) override;
     HRESULT STDMETHODCALLTYPE get_Recordset(IDispatch** Recordset) override;
     HRESULT STDMETHODCALLTYPE putref_Recordset(IDispatch* Recordset) override;
-
-    // --- IProvideClassInfo2 ---
-    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override;
 
     // --- IOleObject ---
     HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override;

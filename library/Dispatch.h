@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <oaidl.h>
+#include <ocidl.h>
 
 namespace fillahead::library {
 
@@ -76,6 +77,38 @@ public:
                                      UINT* argumentError) override {
         return InvokeThroughTypeInfo(__uuidof(I), static_cast<I*>(this), member, riid, flags,
                                      params, result, exception, argumentError);
+    }
+};
+
+// IProvideClassInfo2 of the embedded type library's coclass `Class`, whose
+// default source interface is `Events`; list it in ComObject.
+template <const CLSID& Class, const IID& Events>
+class ProvideClassInfo : public IProvideClassInfo2 {
+public:
+    using ComInterface = IProvideClassInfo2;
+
+    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override {
+        if (info == nullptr) {
+            return E_POINTER;
+        }
+        *info = TypeInfoOf(Class);
+        if (*info == nullptr) {
+            return TYPE_E_CANTLOADLIBRARY;
+        }
+        (*info)->AddRef();
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override {
+        if (guid == nullptr) {
+            return E_POINTER;
+        }
+        if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+            *guid = GUID_NULL;
+            return E_INVALIDARG;
+        }
+        *guid = Events;
+        return S_OK;
     }
 };
 

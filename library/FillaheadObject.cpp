@@ -260,32 +260,6 @@ HRESULT FillaheadObject::put_BoundText(BSTR Text) {
     return call([&] { engine().LetBoundText(TextOf(Text)); });
 }
 
-// --- IProvideClassInfo2 ---
-
-HRESULT FillaheadObject::GetClassInfo(ITypeInfo** info) {
-    if (info == nullptr) {
-        return E_POINTER;
-    }
-    *info = TypeInfoOf(CLSID_Fillahead);
-    if (*info == nullptr) {
-        return TYPE_E_CANTLOADLIBRARY;
-    }
-    (*info)->AddRef();
-    return S_OK;
-}
-
-HRESULT FillaheadObject::GetGUID(DWORD kind, GUID* guid) {
-    if (guid == nullptr) {
-        return E_POINTER;
-    }
-    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
-        *guid = GUID_NULL;
-        return E_INVALIDARG;
-    }
-    *guid = DIID___Fillahead;
-    return S_OK;
-}
-
 // --- ISupportErrorInfo ---
 
 HRESULT FillaheadObject::InterfaceSupportsErrorInfo(REFIID iid) {

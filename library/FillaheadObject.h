@@ -39,8 +39,9 @@ namespace fillahead::library {
 std::shared_ptr<fillahead::Fillahead> CreateEngine();
 
 class FillaheadObject final
-    : public ComObject<Dispatch<_Fillahead>, ConnectionPointContainer, IProvideClassInfo2,
-                       IPersistStreamInit, IPersistPropertyBag, ISupportErrorInfo>,
+    : public ComObject<Dispatch<_Fillahead>, ConnectionPointContainer,
+                       ProvideClassInfo<CLSID_Fillahead, DIID___Fillahead>, IPersistStreamInit,
+                       IPersistPropertyBag, ISupportErrorInfo>,
       private fillahead::FillaheadEvents {
 public:
     // The class factory's CreateInstance.
@@ -96,10 +97,6 @@ public:
     HRESULT STDMETHODCALLTYPE put_BoundColumn(BSTR Name) override;
     HRESULT STDMETHODCALLTYPE get_BoundText(BSTR* Text) override;
     HRESULT STDMETHODCALLTYPE put_BoundText(BSTR Text) override;
-
-    // IProvideClassInfo2
-    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override;
-    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override;
 
     // IPersist, IPersistStreamInit and IPersistPropertyBag
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
