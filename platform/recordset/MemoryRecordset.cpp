@@ -190,6 +190,27 @@ struct MemoryRecordset::Impl {
         presentEverything();
     }
 
+    // Deletes a row wherever it is presented; the current row stays current
+    // (or stays the deleted one's successor).
+    void dropSlot(std::uint32_t slot) {
+        table->deleteRow(slot);
+        std::optional<std::uint32_t> index;
+        if (allSlotsPresented) {
+            index = slot;
+            presentLiveSlots();
+        } else if (const auto it = std::find(presented.begin(), presented.end(), slot);
+                   it != presented.end()) {
+            index = static_cast<std::uint32_t>(it - presented.begin());
+            presented.erase(it);
+        }
+        if (index && position > *index) {
+            --position;
+        } else if (index && position == *index) {
+            currentDeleted = true;
+        }
+        modified();
+    }
+
     // The retained content when the file is provably the one it came from;
     // when that took reading the file and it differs, snapshot keeps what
     // was read. The retained content is gone either way.
@@ -494,21 +515,41 @@ void MemoryRecordset::Delete(std::int32_t affectRecords) {
 }
 
 void MemoryRecordset::Save(const Text& path, std::int32_t persistFormat) {
-    Impl& impl = *impl_;
-    impl.requireOpen();
+    impl_->requireOpen();
     if (persistFormat != kPersistXml) {
         throw AutomationError(error::InvalidArgument,
                               u"Save: the only format is XML (1), not " + toText(persistFormat));
     }
+    (void)SaveWithin(path, std::nullopt);
+}
+
+MemoryRecordset::BoundedSave MemoryRecordset::SaveWithin(const Text& path,
+                                                         std::optional<std::uint64_t> maxBytes) {
+    Impl& impl = *impl_;
+    impl.requireOpen();
     removeStaleTemporaries(path);
     std::string document;
-    rowsetxml::write(*impl.table, document);
+    rowsetxml::RowSpan firstRow;
+    rowsetxml::write(*impl.table, document, &firstRow);
+    BoundedSave result{document.size(), false};
+    if (maxBytes && document.size() > *maxBytes && impl.table->liveCount() >= 2) {
+        document.erase(firstRow.begin, firstRow.end - firstRow.begin);
+        result.firstRowDeleted = true;
+    }
     const fileio::FileStamp stamp = replaceFileAtomically(path, document);
+    if (result.firstRowDeleted) {
+        std::uint32_t first = 0;
+        while (impl.table->isDeleted(first)) {
+            ++first;
+        }
+        impl.dropSlot(first);
+    }
     // Another program may have replaced the file since: the first reopen
     // compares content, whatever the stamp says.
     impl.source = tieTo(stamp, std::move(document), false);
     impl.unmodified = true;
     impl.fromNoFile = false;
+    return result;
 }
 
 bool MemoryRecordset::FileUnchanged(const Text& path) const {
