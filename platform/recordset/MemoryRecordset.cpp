@@ -54,17 +54,39 @@ struct FileTie {
     }
 };
 
+// A file last written before this can no longer change without its stamp.
+std::int64_t settledBefore() {
+    return fileio::now() - kStampSettleSeconds * fileio::kTicksPerSecond;
+}
+
+// Reads the identity of a settled file only: the bytes decide for others.
+FileSnapshot readFile(const Text& path) {
+    return readWholeFile(path, settledBefore());
+}
+
 template <typename Bytes>
 std::optional<FileTie> tieTo(const fileio::FileStamp& stamp, Bytes&& bytes, bool mayTrustStamp) {
     if (stamp == fileio::FileStamp{}) {
         return std::nullopt;
     }
     FileTie tie{stamp, std::monostate{}};
-    const std::int64_t settled = fileio::now() - kStampSettleSeconds * fileio::kTicksPerSecond;
-    if (!mayTrustStamp || stamp.modified >= settled) {
+    if (!mayTrustStamp || !stamp.hasIdentity || stamp.modified >= settledBefore()) {
         tie.bytes = std::forward<Bytes>(bytes);
     }
     return tie;
+}
+
+// Whether the file at path still holds what tie describes, and when that
+// took reading it, what was read.
+bool stillHolds(const FileTie& tie, const Text& path, std::optional<FileSnapshot>& snapshot) {
+    if (!tie.keepsBytes()) {
+        bool same = false;
+        return !fileio::matchesStamp(path, tie.stamp, same) && same;
+    }
+    // The bytes decide: read them at once, the stamp with them.
+    snapshot = readFile(path);
+    return snapshot->stampMatchesBytes && snapshot->stamp.sameSizeAndTimes(tie.stamp) &&
+           tie.holds(snapshot->bytes);
 }
 
 } // namespace
@@ -223,18 +245,12 @@ struct MemoryRecordset::Impl {
         if (!candidate || !candidateTie) {
             return nullptr;
         }
-        fileio::FileStamp current;
-        if (fileio::stampOf(path, current) || current != candidateTie->stamp) {
+        if (!stillHolds(*candidateTie, path, snapshot)) {
             return nullptr;
         }
-        if (!candidateTie->keepsBytes()) {
+        if (!snapshot) {
             reusedTie = std::move(candidateTie);
             return candidate;
-        }
-        snapshot = readWholeFile(path);
-        if (!snapshot->stampMatchesBytes || snapshot->stamp != candidateTie->stamp ||
-            !candidateTie->holds(snapshot->bytes)) {
-            return nullptr;
         }
         reusedTie = tieTo(snapshot->stamp, std::move(snapshot->bytes), true);
         snapshot.reset();
@@ -305,7 +321,7 @@ void MemoryRecordset::Open(const Text& path) {
         return;
     }
     if (!snapshot) {
-        snapshot = readWholeFile(path);
+        snapshot = readFile(path);
     }
     auto loaded = std::make_unique<RecordTable>();
     try {
@@ -557,23 +573,14 @@ bool MemoryRecordset::FileUnchanged(const Text& path) const {
     if (!impl.open) {
         return false;
     }
-    fileio::FileStamp current;
-    const fileio::SystemError missing = fileio::stampOf(path, current);
     if (!impl.source) {
-        return impl.fromNoFile && missing.notFound;
+        fileio::FileStamp current;
+        return impl.fromNoFile && fileio::stampOf(path, current).notFound;
     }
-    if (missing || current != impl.source->stamp) {
-        return false;
-    }
-    if (!impl.source->keepsBytes()) {
-        return true;
-    }
-    FileSnapshot snapshot;
-    if (!ignoreErrors([&] { snapshot = readWholeFile(path); })) {
-        return false;
-    }
-    return snapshot.stampMatchesBytes && snapshot.stamp == impl.source->stamp &&
-           impl.source->holds(snapshot.bytes);
+    bool unchanged = false;
+    std::optional<FileSnapshot> snapshot;
+    ignoreErrors([&] { unchanged = stillHolds(*impl.source, path, snapshot); });
+    return unchanged;
 }
 
 std::uint64_t MemoryRecordset::Revision() const noexcept {
