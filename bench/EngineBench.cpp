@@ -1,7 +1,9 @@
 // The engine on the simulated desktop: one keystroke (OnTextChange with
 // filtering, sizing and the grid refresh) on histories of 1,000, 20,000 and
 // 1,000,000 values, and one commit (CloseList of a new value into a buffer of
-// 20,000 values: reload, duplicate check, add, save).
+// 20,000 values: reload, duplicate check, add, save), alone in its folder
+// within a limit it keeps or, at the default 1 MB, exceeds (so that every
+// commit trims the buffer's oldest value).
 #include "bench/SampleValues.h"
 #include "engine/Fillahead.h"
 #include "platform/Path.h"
@@ -84,11 +86,17 @@ void BM_Keystroke(benchmark::State& state) {
 BENCHMARK(BM_Keystroke)->Arg(1000)->Arg(20000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 void BM_Commit(benchmark::State& state) {
+    const auto megabytes = static_cast<std::int32_t>(state.range(0));
+    // Commit into a copy, alone in a folder of its own, so that the shared
+    // 20,000-row file stays as it is and no other file is trimmed.
+    const auto folder = benchFolder() / ("commit-" + std::to_string(megabytes));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const auto target = folder / "Bench-Commit.xml";
+    std::filesystem::copy_file(toPath(bufferFile(20000)), target);
     auto engine = engineServing(20000);
-    // Commit into a copy so that the shared 20,000-row file stays as it is.
-    const auto source = toPath(bufferFile(20000));
-    const auto target = source.parent_path() / "Bench-Commit.xml";
-    std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+    engine->LetGlobalBufferLocation(fromPath(folder));
+    engine->LetGlobalBufferSize(megabytes);
     engine->OnControlChange(u"Commit", u"");
     std::size_t counter = 0;
     for (auto _ : state) {
@@ -98,9 +106,13 @@ void BM_Commit(benchmark::State& state) {
         state.ResumeTiming();
         engine->CloseList();
     }
-    std::filesystem::remove(target);
+    state.counters["file_MB"] =
+        static_cast<double>(std::filesystem::file_size(target)) / (1024.0 * 1024.0);
+    engine.reset();
+    std::filesystem::remove_all(folder);
 }
-BENCHMARK(BM_Commit)->Unit(benchmark::kMicrosecond);
+// 1: the default limit, which the file exceeds; 100: no trimming.
+BENCHMARK(BM_Commit)->ArgName("limit_MB")->Arg(100)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace fillahead::bench

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace fillahead {
@@ -59,6 +60,37 @@ bool isBufferFile(TextView path) {
     constexpr TextView kExtension = u".xml";
     return path.size() > kExtension.size() + folderOf(path).size() &&
            equalsIgnoringCase(path.substr(path.size() - kExtension.size()), kExtension);
+}
+
+// The file's name within its folder.
+TextView nameOf(TextView path) {
+    return path.substr(folderOf(path).size());
+}
+
+// 64-bit arithmetic: every 32-bit limit is a valid byte count; a negative
+// limit acts as 0.
+std::uint64_t limitInBytes(std::int32_t megabytes) {
+    return static_cast<std::uint64_t>(std::max<std::int64_t>(0, megabytes)) * 1024 * 1024;
+}
+
+// The buffer files of a folder other than one of them, as its listing has
+// them.
+struct OtherBuffers {
+    std::size_t count = 0;
+    std::uint64_t size = 0;
+};
+
+OtherBuffers otherBuffersThan(const FolderSnapshot& snapshot, TextView file) {
+    OtherBuffers others;
+    for (const FileEntry& entry : snapshot.Files) {
+        // The exact name only: a file taken for another one is counted and
+        // trimmed as a stranger would be, never the other way round.
+        if (isBufferFile(entry.Path) && nameOf(entry.Path) != nameOf(file)) {
+            ++others.count;
+            others.size += entry.Size;
+        }
+    }
+    return others;
 }
 
 } // namespace
@@ -208,6 +240,12 @@ void Fillahead::commitText(std::shared_ptr<fillahead::Recordset> buffer, bool lo
         return;
     }
 
+    const std::int32_t megabytes = privateFolder ? PrivateBufferSize_ : GlobalBufferSize_;
+    // Whether the folder is within its limit after the save, and whether the
+    // save trimmed the file itself, when that is known without listing the
+    // folder again.
+    bool withinLimit = false;
+    bool trimmedInSave = false;
     {
         // A folder deleted while the program runs is made again, whole.
         if (!fileSystem_->FolderExists(folder)) {
@@ -223,9 +261,36 @@ void Fillahead::commitText(std::shared_ptr<fillahead::Recordset> buffer, bool lo
             }
             records.AddNew(field, value);
         }
-        records.Save(file, kPersistXml);
+        auto* const ownRecords = ownBuffer ? dynamic_cast<MemoryRecordset*>(&records) : nullptr;
+        std::optional<FolderSnapshot> listing;
+        if (ownRecords != nullptr && isBufferFile(file)) {
+            // Listed before the save, under the lock that every program's
+            // saves and trims take, it is the folder the save leaves, but
+            // for this file's size, which the save tells.
+            ignoreErrors([&] { listing = fileSystem_->GetFolder(folder); });
+        }
+        if (listing) {
+            const OtherBuffers others = otherBuffersThan(*listing, file);
+            const std::uint64_t limit = limitInBytes(megabytes);
+            // Alone in its folder, the file just written is the oldest one
+            // there: its first row goes in the same save, rather than in a
+            // reload and a second save after it.
+            const MemoryRecordset::BoundedSave saved = ownRecords->SaveWithin(
+                file, others.count == 0 ? std::optional<std::uint64_t>(limit) : std::nullopt);
+            trimmedInSave = saved.firstRowDeleted;
+            withinLimit = others.size + saved.fullSize <= limit;
+        } else {
+            records.Save(file, kPersistXml);
+        }
     }
-    trimBufferFolder(folder, privateFolder ? PrivateBufferSize_ : GlobalBufferSize_, damage);
+    if (trimmedInSave) {
+        // As the trimming of a folder with one buffer file yields once.
+        services_.desktop->DoEvents();
+        return;
+    }
+    if (!withinLimit) {
+        trimBufferFolder(folder, megabytes, damage);
+    }
 }
 
 void Fillahead::loadBufferForCommit(DamageReport& damage) {
@@ -332,11 +397,7 @@ void Fillahead::trimBufferFolder(const fillahead::Text& folder, std::int32_t meg
     if (buffers.empty()) {
         return;
     }
-    // 64-bit arithmetic: every 32-bit limit is a valid byte count; a negative
-    // limit acts as 0.
-    const std::uint64_t limit =
-        static_cast<std::uint64_t>(std::max<std::int64_t>(0, megabytes)) * 1024 * 1024;
-    if (size <= limit) {
+    if (size <= limitInBytes(megabytes)) {
         return;
     }
     const FileEntry* oldest = buffers.front();

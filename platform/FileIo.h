@@ -18,17 +18,29 @@
 
 namespace fillahead::fileio {
 
-// Which version of which file: identity (device and inode, or volume serial
-// and file index), size, and the times of the last write and of the last
-// change of any kind (which a program cannot set back, unlike the write time).
+// Which version of which file: its size, the times of the last write and of
+// the last change of any kind (which a program cannot set back, unlike the
+// write time), and its identity (device and inode, or volume serial and file
+// index). The size and times are cheap to read everywhere; the identity
+// costs a volume query on Windows (milliseconds under Wine), so it is read
+// only where the size and times alone prove nothing, and compared only when
+// they are equal.
 struct FileStamp {
-    std::uint64_t volume = 0;
-    std::uint64_t fileId = 0;
     std::uint64_t size = 0;
     std::int64_t modified = 0;
     std::int64_t changed = 0;
+    bool hasIdentity = false;
+    std::uint64_t volume = 0;
+    std::uint64_t fileId = 0;
 
     bool operator==(const FileStamp&) const = default;
+    bool sameSizeAndTimes(const FileStamp& other) const noexcept {
+        return size == other.size && modified == other.modified && changed == other.changed;
+    }
+    // Both identities read, and equal.
+    bool sameIdentity(const FileStamp& other) const noexcept {
+        return hasIdentity && other.hasIdentity && volume == other.volume && fileId == other.fileId;
+    }
 };
 
 // Stamp times and now() count in these ticks on the same clock.
@@ -62,7 +74,10 @@ public:
     // rights of permissionsOf when that file exists.
     SystemError createNew(const Text& path, const Text& permissionsOf);
 
-    SystemError stamp(FileStamp& out) const;
+    // The size and times of the open file; its identity is left as it is.
+    SystemError sizeAndTimes(FileStamp& out) const;
+    // Adds the open file's identity.
+    SystemError identity(FileStamp& out) const;
     // Appends everything from the current position to the end.
     SystemError readToEnd(UninitialisedVector<char>& out, std::size_t sizeHint);
     SystemError writeAll(std::string_view bytes);
@@ -77,7 +92,12 @@ private:
     std::intptr_t handle_ = -1;
 };
 
-SystemError stampOf(const Text& path, FileStamp& out);
+// The size and times of the file at path, and its identity when asked for.
+SystemError stampOf(const Text& path, FileStamp& out, bool withIdentity = false);
+// Whether the file at path is still the version expected describes: same
+// size and times, and, only when they are equal and expected has an
+// identity, the same identity. A missing file is an error.
+SystemError matchesStamp(const Text& path, const FileStamp& expected, bool& same);
 // Renames from over to, replacing to in one step. A read-only to is
 // refused (access denied), as Windows refuses it: on POSIX, a file whose
 // owner may not write it.

@@ -25,13 +25,15 @@ std::int64_t ticks(const timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
+// One stat call tells everything: the identity comes free here.
 FileStamp stampFrom(const struct stat& status) {
     FileStamp stamp;
-    stamp.volume = static_cast<std::uint64_t>(status.st_dev);
-    stamp.fileId = static_cast<std::uint64_t>(status.st_ino);
     stamp.size = static_cast<std::uint64_t>(status.st_size);
     stamp.modified = ticks(status.st_mtim);
     stamp.changed = ticks(status.st_ctim);
+    stamp.hasIdentity = true;
+    stamp.volume = static_cast<std::uint64_t>(status.st_dev);
+    stamp.fileId = static_cast<std::uint64_t>(status.st_ino);
     return stamp;
 }
 
@@ -101,13 +103,17 @@ SystemError File::createNew(const Text& path, const Text& permissionsOf) {
     return {};
 }
 
-SystemError File::stamp(FileStamp& out) const {
+SystemError File::sizeAndTimes(FileStamp& out) const {
     struct stat status {};
     if (fstat(static_cast<int>(handle_), &status) != 0) {
         return lastError();
     }
     out = stampFrom(status);
     return {};
+}
+
+SystemError File::identity(FileStamp& out) const {
+    return sizeAndTimes(out);
 }
 
 SystemError File::readToEnd(UninitialisedVector<char>& out, std::size_t sizeHint) {
@@ -165,13 +171,21 @@ SystemError File::close() {
     return {};
 }
 
-SystemError stampOf(const Text& path, FileStamp& out) {
+SystemError stampOf(const Text& path, FileStamp& out, bool /*withIdentity*/) {
     struct stat status {};
     if (::stat(nativePath(path).c_str(), &status) != 0) {
         return lastError();
     }
     out = stampFrom(status);
     return {};
+}
+
+SystemError matchesStamp(const Text& path, const FileStamp& expected, bool& same) {
+    FileStamp current;
+    const SystemError error = stampOf(path, current);
+    same = !error && current.sameSizeAndTimes(expected) &&
+           (!expected.hasIdentity || current.sameIdentity(expected));
+    return error;
 }
 
 SystemError replace(const Text& from, const Text& to) {

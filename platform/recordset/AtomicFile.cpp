@@ -94,7 +94,7 @@ void removeStaleTemporaries(const Text& path) {
     }
 }
 
-FileSnapshot readWholeFile(const Text& path) {
+FileSnapshot readWholeFile(const Text& path, std::int64_t identityIfModifiedBefore) {
     fileio::File file;
     if (const fileio::SystemError error = file.openForReading(path)) {
         throw AutomationError(error::OpeningFile,
@@ -102,18 +102,23 @@ FileSnapshot readWholeFile(const Text& path) {
     }
     FileSnapshot snapshot;
     fileio::FileStamp after;
-    fileio::SystemError error = file.stamp(snapshot.stamp);
+    fileio::SystemError error = file.sizeAndTimes(snapshot.stamp);
     if (!error) {
         error = file.readToEnd(snapshot.bytes, static_cast<std::size_t>(snapshot.stamp.size));
     }
     if (!error) {
-        error = file.stamp(after);
+        // The open handle keeps its file: only its size and times can move.
+        error = file.sizeAndTimes(after);
+    }
+    if (!error && snapshot.stamp.modified < identityIfModifiedBefore) {
+        error = file.identity(snapshot.stamp);
     }
     if (error) {
         throw AutomationError(error::ReadingFile,
                               u"Cannot read " + quoted(path) + u": " + error.message);
     }
-    snapshot.stampMatchesBytes = after == snapshot.stamp && after.size == snapshot.bytes.size();
+    snapshot.stampMatchesBytes =
+        after.sameSizeAndTimes(snapshot.stamp) && after.size == snapshot.bytes.size();
     return snapshot;
 }
 

@@ -28,10 +28,13 @@ struct FileSnapshot {
     bool stampMatchesBytes = false;
 };
 
-// The whole file. 3002 when it cannot be opened, 3003 when reading fails.
-FileSnapshot readWholeFile(const Text& path);
+// The whole file with its size and times, and its identity when it was last
+// written before identityIfModifiedBefore (fileio::now() ticks). 3002 when
+// it cannot be opened, 3003 when reading fails.
+FileSnapshot readWholeFile(const Text& path, std::int64_t identityIfModifiedBefore = 0);
 
-// Replaces path with content; returns the new file's stamp. On failure 3004
+// Replaces path with content; returns the new file's size and times (no
+// identity: a file this young is compared by its bytes). On failure 3004
 // naming the file and no temporary left behind; the old file is intact,
 // unless only forcing the rename to disk failed: the new content is then in
 // place but may not survive a power cut.

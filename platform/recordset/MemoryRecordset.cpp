@@ -54,17 +54,39 @@ struct FileTie {
     }
 };
 
+// A file last written before this can no longer change without its stamp.
+std::int64_t settledBefore() {
+    return fileio::now() - kStampSettleSeconds * fileio::kTicksPerSecond;
+}
+
+// Reads the identity of a settled file only: the bytes decide for others.
+FileSnapshot readFile(const Text& path) {
+    return readWholeFile(path, settledBefore());
+}
+
 template <typename Bytes>
 std::optional<FileTie> tieTo(const fileio::FileStamp& stamp, Bytes&& bytes, bool mayTrustStamp) {
     if (stamp == fileio::FileStamp{}) {
         return std::nullopt;
     }
     FileTie tie{stamp, std::monostate{}};
-    const std::int64_t settled = fileio::now() - kStampSettleSeconds * fileio::kTicksPerSecond;
-    if (!mayTrustStamp || stamp.modified >= settled) {
+    if (!mayTrustStamp || !stamp.hasIdentity || stamp.modified >= settledBefore()) {
         tie.bytes = std::forward<Bytes>(bytes);
     }
     return tie;
+}
+
+// Whether the file at path still holds what tie describes, and when that
+// took reading it, what was read.
+bool stillHolds(const FileTie& tie, const Text& path, std::optional<FileSnapshot>& snapshot) {
+    if (!tie.keepsBytes()) {
+        bool same = false;
+        return !fileio::matchesStamp(path, tie.stamp, same) && same;
+    }
+    // The bytes decide: read them at once, the stamp with them.
+    snapshot = readFile(path);
+    return snapshot->stampMatchesBytes && snapshot->stamp.sameSizeAndTimes(tie.stamp) &&
+           tie.holds(snapshot->bytes);
 }
 
 } // namespace
@@ -190,6 +212,27 @@ struct MemoryRecordset::Impl {
         presentEverything();
     }
 
+    // Deletes a row wherever it is presented; the current row stays current
+    // (or stays the deleted one's successor).
+    void dropSlot(std::uint32_t slot) {
+        table->deleteRow(slot);
+        std::optional<std::uint32_t> index;
+        if (allSlotsPresented) {
+            index = slot;
+            presentLiveSlots();
+        } else if (const auto it = std::find(presented.begin(), presented.end(), slot);
+                   it != presented.end()) {
+            index = static_cast<std::uint32_t>(it - presented.begin());
+            presented.erase(it);
+        }
+        if (index && position > *index) {
+            --position;
+        } else if (index && position == *index) {
+            currentDeleted = true;
+        }
+        modified();
+    }
+
     // The retained content when the file is provably the one it came from;
     // when that took reading the file and it differs, snapshot keeps what
     // was read. The retained content is gone either way.
@@ -202,18 +245,12 @@ struct MemoryRecordset::Impl {
         if (!candidate || !candidateTie) {
             return nullptr;
         }
-        fileio::FileStamp current;
-        if (fileio::stampOf(path, current) || current != candidateTie->stamp) {
+        if (!stillHolds(*candidateTie, path, snapshot)) {
             return nullptr;
         }
-        if (!candidateTie->keepsBytes()) {
+        if (!snapshot) {
             reusedTie = std::move(candidateTie);
             return candidate;
-        }
-        snapshot = readWholeFile(path);
-        if (!snapshot->stampMatchesBytes || snapshot->stamp != candidateTie->stamp ||
-            !candidateTie->holds(snapshot->bytes)) {
-            return nullptr;
         }
         reusedTie = tieTo(snapshot->stamp, std::move(snapshot->bytes), true);
         snapshot.reset();
@@ -284,7 +321,7 @@ void MemoryRecordset::Open(const Text& path) {
         return;
     }
     if (!snapshot) {
-        snapshot = readWholeFile(path);
+        snapshot = readFile(path);
     }
     auto loaded = std::make_unique<RecordTable>();
     try {
@@ -494,21 +531,41 @@ void MemoryRecordset::Delete(std::int32_t affectRecords) {
 }
 
 void MemoryRecordset::Save(const Text& path, std::int32_t persistFormat) {
-    Impl& impl = *impl_;
-    impl.requireOpen();
+    impl_->requireOpen();
     if (persistFormat != kPersistXml) {
         throw AutomationError(error::InvalidArgument,
                               u"Save: the only format is XML (1), not " + toText(persistFormat));
     }
+    (void)SaveWithin(path, std::nullopt);
+}
+
+MemoryRecordset::BoundedSave MemoryRecordset::SaveWithin(const Text& path,
+                                                         std::optional<std::uint64_t> maxBytes) {
+    Impl& impl = *impl_;
+    impl.requireOpen();
     removeStaleTemporaries(path);
     std::string document;
-    rowsetxml::write(*impl.table, document);
+    rowsetxml::RowSpan firstRow;
+    rowsetxml::write(*impl.table, document, &firstRow);
+    BoundedSave result{document.size(), false};
+    if (maxBytes && document.size() > *maxBytes && impl.table->liveCount() >= 2) {
+        document.erase(firstRow.begin, firstRow.end - firstRow.begin);
+        result.firstRowDeleted = true;
+    }
     const fileio::FileStamp stamp = replaceFileAtomically(path, document);
+    if (result.firstRowDeleted) {
+        std::uint32_t first = 0;
+        while (impl.table->isDeleted(first)) {
+            ++first;
+        }
+        impl.dropSlot(first);
+    }
     // Another program may have replaced the file since: the first reopen
     // compares content, whatever the stamp says.
     impl.source = tieTo(stamp, std::move(document), false);
     impl.unmodified = true;
     impl.fromNoFile = false;
+    return result;
 }
 
 bool MemoryRecordset::FileUnchanged(const Text& path) const {
@@ -516,23 +573,14 @@ bool MemoryRecordset::FileUnchanged(const Text& path) const {
     if (!impl.open) {
         return false;
     }
-    fileio::FileStamp current;
-    const fileio::SystemError missing = fileio::stampOf(path, current);
     if (!impl.source) {
-        return impl.fromNoFile && missing.notFound;
+        fileio::FileStamp current;
+        return impl.fromNoFile && fileio::stampOf(path, current).notFound;
     }
-    if (missing || current != impl.source->stamp) {
-        return false;
-    }
-    if (!impl.source->keepsBytes()) {
-        return true;
-    }
-    FileSnapshot snapshot;
-    if (!ignoreErrors([&] { snapshot = readWholeFile(path); })) {
-        return false;
-    }
-    return snapshot.stampMatchesBytes && snapshot.stamp == impl.source->stamp &&
-           impl.source->holds(snapshot.bytes);
+    bool unchanged = false;
+    std::optional<FileSnapshot> snapshot;
+    ignoreErrors([&] { unchanged = stillHolds(*impl.source, path, snapshot); });
+    return unchanged;
 }
 
 std::uint64_t MemoryRecordset::Revision() const noexcept {

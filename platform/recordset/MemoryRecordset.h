@@ -114,6 +114,22 @@ public:
     // raised. Another format is 3001. 3704 when closed.
     void Save(const Text& path, std::int32_t persistFormat = kPersistXml) override;
 
+    // What SaveWithin did.
+    struct BoundedSave {
+        // Bytes of the document of every row: what Save writes.
+        std::uint64_t fullSize = 0;
+        // The first row was deleted and the rest written.
+        bool firstRowDeleted = false;
+    };
+    // Save(path, kPersistXml) for a file kept within a size: when the
+    // document of every row is larger than maxBytes and holds two rows or
+    // more, the first row (the oldest) is deleted and the rest written in the
+    // same replacement. The file is then what saving and deleting the saved
+    // file's first row leaves, written once. The row leaves the record set
+    // only once the file is written; a current row stays current. Without
+    // maxBytes it is Save, telling the size it wrote.
+    BoundedSave SaveWithin(const Text& path, std::optional<std::uint64_t> maxBytes);
+
     // True while the file at path is still the version this record set was
     // opened on or last saved to, whatever changed in the record set since:
     // no program has replaced, changed or removed the file meanwhile. For a

@@ -29,7 +29,17 @@ namespace fillahead::rowsetxml {
 // and the problem; table is then unspecified.
 void read(std::string_view document, RecordTable& table, TextView source);
 
-// Appends the document for every row of table that is not deleted.
-void write(const RecordTable& table, std::string& out);
+// Where write put one row's element: bytes [begin, end) of its output.
+struct RowSpan {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+// Appends the document for every row of table that is not deleted. When
+// firstRow is given, it receives the span of the first row written (empty
+// when there is none); the rest of the document does not depend on it, so
+// erasing that span leaves the document of the table without that row,
+// provided another row remains.
+void write(const RecordTable& table, std::string& out, RowSpan* firstRow = nullptr);
 
 } // namespace fillahead::rowsetxml

@@ -217,7 +217,7 @@ std::vector<std::string> xmlNames(const std::vector<FieldInfo>& fields) {
 
 } // namespace
 
-void write(const RecordTable& table, std::string& out) {
+void write(const RecordTable& table, std::string& out, RowSpan* firstRow) {
     const std::vector<FieldInfo>& fields = table.fields();
     const std::vector<std::string> names = xmlNames(fields);
 
@@ -265,16 +265,21 @@ void write(const RecordTable& table, std::string& out) {
     }
     out += "\t\t<s:extends type='rs:rowbase'/>\r\n\t</s:ElementType>\r\n</s:Schema>\r\n";
 
+    if (firstRow != nullptr) {
+        *firstRow = {};
+    }
     if (table.liveCount() == 0) {
         out += "<rs:data/>\r\n</xml>\r\n";
         return;
     }
     out += "<rs:data>\r\n\t<rs:insert>\r\n";
     const std::uint32_t slots = table.slotCount();
+    bool first = true;
     for (std::uint32_t slot = 0; slot < slots; ++slot) {
         if (table.isDeleted(slot)) {
             continue;
         }
+        const std::size_t rowBegin = out.size();
         out += "\t\t<z:row";
         for (std::size_t field = 0; field < fields.size(); ++field) {
             const std::optional<TextView> value = table.column(field).value(slot);
@@ -288,6 +293,10 @@ void write(const RecordTable& table, std::string& out) {
             out.push_back('\'');
         }
         out += "/>\r\n";
+        if (first && firstRow != nullptr) {
+            *firstRow = {rowBegin, out.size()};
+        }
+        first = false;
     }
     out += "\t</rs:insert>\r\n</rs:data>\r\n</xml>\r\n";
 }

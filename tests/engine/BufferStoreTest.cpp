@@ -190,6 +190,62 @@ TEST(BufferStore, OverTheLimitTheOldestFileLosesItsFirstRowOrIsDeleted) {
     EXPECT_EQ(EngineHarness::valuesOf(h.globalFile("-New.xml")), "value,second");
 }
 
+// What storing a value and then trimming the folder's oldest file, that
+// file, left when they were two saves: the file as stored, loaded again with
+// its first row deleted and saved.
+std::string storedThenTrimmed(const Text& file, const std::string& value, const Text& scratch) {
+    MemoryRecordset stored;
+    stored.Open(file);
+    stored.AddNew(u"SavedStringField", EngineHarness::u(value));
+    stored.Save(scratch);
+    MemoryRecordset trimmed;
+    trimmed.Open(scratch);
+    trimmed.MoveFirst();
+    trimmed.Delete(kAffectCurrent);
+    trimmed.Save(scratch);
+    return contentOf(scratch);
+}
+
+TEST(BufferStore, TrimmingTheFileJustStoredLeavesWhatStoringAndThenTrimmingLeft) {
+    EngineHarness h;
+    Fillahead& engine = h.fresh();
+    const Text file = h.globalFile("-Name.xml");
+    const Text scratch = h.root.text("scratch.xml");
+    EngineHarness::writeBuffer(file, {"first", "O'Brien & <Söhne>", "line\nbreak", "last"});
+    engine.LetGlobalBufferSize(0);
+
+    // Alone in its folder: its own oldest value goes.
+    std::string expected = storedThenTrimmed(file, "new", scratch);
+    int yieldsBefore = h.desktop->doEventsCount;
+    enter(h, "Name", "new");
+    EXPECT_EQ(h.desktop->doEventsCount - yieldsBefore, 1); // once per file visited
+    EXPECT_EQ(contentOf(file), expected);
+    EXPECT_EQ(EngineHarness::valuesOf(file), "O'Brien & <Söhne>,line\nbreak,last,new");
+    // What the engine holds is the file: the trimmed value is not offered.
+    engine.OnControlChange(u"Name", u"");
+    h.type("first");
+    EXPECT_EQ(engine.Recordset()->RecordCount(), 0);
+    h.type("");
+
+    // Beside an older buffer, that one loses its first value instead.
+    const Text other = h.globalFile("-Other.xml");
+    EngineHarness::writeBuffer(other, {"o1", "o2"});
+    setModified(other, 300);
+    yieldsBefore = h.desktop->doEventsCount;
+    enter(h, "Name", "newer");
+    EXPECT_EQ(h.desktop->doEventsCount - yieldsBefore, 2);
+    EXPECT_EQ(EngineHarness::valuesOf(other), "o2");
+    EXPECT_EQ(EngineHarness::valuesOf(file), "O'Brien & <Söhne>,line\nbreak,last,new,newer");
+
+    // Beside one stamped an hour ahead, the file just stored is the oldest.
+    setModified(other, -3600);
+    expected = storedThenTrimmed(file, "newest", scratch);
+    enter(h, "Name", "newest");
+    EXPECT_EQ(contentOf(file), expected);
+    EXPECT_EQ(EngineHarness::valuesOf(file), "line\nbreak,last,new,newer,newest");
+    EXPECT_EQ(EngineHarness::valuesOf(other), "o2");
+}
+
 TEST(BufferStore, OnEqualTimesTheEarlierListedFileIsTrimmed) {
     EngineHarness h;
     Fillahead& engine = h.fresh();

@@ -1,6 +1,7 @@
 // The record set as the engine and the list grid use it: states, rows, the
 // current row, bookmarks, revisions, and reopening a file.
 #include "platform/AutomationError.h"
+#include "platform/recordset/AtomicFile.h"
 #include "platform/recordset/MemoryRecordset.h"
 #include "tests/platform/recordset/RecordsetTesting.h"
 #include "tests/support/Errors.h"
@@ -288,6 +289,59 @@ TEST(Recordset, TellsWhetherItsFileChangedSinceItWasReadOrWritten) {
     fresh.Open();
     writeBytes(path, bytes);
     EXPECT_FALSE(fresh.FileUnchanged(path));
+}
+
+// A history kept within a size drops its oldest row in the save that takes
+// it over the size: the same file as saving and then trimming the saved
+// file, in one write.
+TEST(Recordset, SavingWithinASizeDropsTheFirstRowInTheSameWrite) {
+    TemporaryFolder folder;
+    const Text path = folder.path("bounded.xml");
+    const Text reference = folder.path("reference.xml");
+    MemoryRecordset records;
+    fill(records, {u"alpha", u"O'Brien & <Söhne>", u"line\nbreak", u"delta"});
+    records.MoveFirst();
+    records.Delete(kAffectCurrent); // a deleted slot ahead of the first row
+    records.SetFilter(u"SavedStringField Like '*e*'");
+    records.AddNew(u"SavedStringField", u"echo");
+    records.Save(reference);
+    const std::uint64_t full = readBytes(reference).size();
+
+    const auto atLimit = records.SaveWithin(path, full);
+    EXPECT_EQ(atLimit.fullSize, full);
+    EXPECT_FALSE(atLimit.firstRowDeleted);
+    EXPECT_EQ(readBytes(path), readBytes(reference));
+
+    MemoryRecordset trimmed;
+    trimmed.Open(reference);
+    trimmed.MoveFirst();
+    trimmed.Delete(kAffectCurrent);
+    trimmed.Save(reference);
+    const auto over = records.SaveWithin(path, full - 1);
+    EXPECT_EQ(over.fullSize, full);
+    EXPECT_TRUE(over.firstRowDeleted);
+    EXPECT_EQ(readBytes(path), readBytes(reference));
+    EXPECT_EQ(records.FieldValue(u"SavedStringField"), Variant(u"echo")); // still current
+    EXPECT_EQ(render(records), "line\nbreak\ndelta\necho\n");             // the filter stays
+    EXPECT_TRUE(records.FileUnchanged(path));
+    records.Close();
+    records.Open(path);
+    EXPECT_EQ(render(records), "line\nbreak\ndelta\necho\n");
+
+    // A write that fails drops nothing.
+    setReplaceFailureHookForTesting([](ReplaceStep step) { return step == ReplaceStep::Rename; });
+    EXPECT_EQ(errorOf([&] { records.SaveWithin(path, 0); }), error::WritingFile);
+    setReplaceFailureHookForTesting(nullptr);
+    EXPECT_EQ(render(records), "line\nbreak\ndelta\necho\n");
+
+    // Nor does a size the last row alone exceeds.
+    MemoryRecordset single;
+    fill(single, {u"only"});
+    EXPECT_FALSE(single.SaveWithin(path, 0).firstRowDeleted);
+    EXPECT_EQ(render(single), "only\n");
+    single.Close();
+    single.Open(path);
+    EXPECT_EQ(render(single), "only\n");
 }
 
 TEST(Recordset, ADamagedFileIsToldApartFromOneThatCannotBeRead) {
