@@ -298,7 +298,7 @@ struct DataBound {
 TEST(DispatchRecordset, TypingFiltersTheHostsRowsAndAKeyTakesOne) {
     DataBound bound({"London", "Paris", "Lisbon", "Oslo"});
     bound.h.type("l");
-    EXPECT_EQ(bound.host.takeLog().rfind("Filter=City Like '*l*'", 0), 0u);
+    EXPECT_EQ(bound.host.takeLog().rfind("Filter=[City] Like '*l*'", 0), 0u);
     EXPECT_EQ(listed(bound.engine), "London,Lisbon,Oslo");
     EXPECT_TRUE(bound.engine.Visible());
 
@@ -334,7 +334,7 @@ TEST(DispatchRecordset, AStoredValueGoesIntoTheHostsRecordSetThroughAddNewAndUpd
     // The buffer logic takes the host's object for the buffer file, which
     // is not there yet: a new, empty buffer with the list field.
     const std::string log = bound.host.takeLog();
-    EXPECT_EQ(log.rfind("Close Open Filter=City = 'Berlin' ", 0), 0u) << log;
+    EXPECT_EQ(log.rfind("Close Append(City) Open Filter=[City] = 'Berlin' ", 0), 0u) << log;
     EXPECT_NE(log.find("AddNew(City,Berlin) Value=Berlin Update"), std::string::npos) << log;
     EXPECT_NE(log.find("Save(" + file + ",1) Filter=0"), std::string::npos) << log;
     EXPECT_EQ(bound.host.values(), "Berlin");
