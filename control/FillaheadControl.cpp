@@ -4,6 +4,7 @@
 
 #include "platform/AutomationError.h"
 #include "platform/Path.h"
+#include "platform/PersistedProperties.h"
 
 namespace fillahead {
 
@@ -113,9 +114,11 @@ std::shared_ptr<Fillahead> FillaheadControl::engineFrom(const Variant& stored) {
 
 void FillaheadControl::UserControl_ReadProperties(PropertyBag& bag) {
     ignoreErrors(
-        [&] { setEngine(engineFrom(bag.ReadProperty(u"Fillahead", std::shared_ptr<Object>()))); });
-    ignoreErrors(
-        [&] { CaptureReturnKey_ = bag.ReadProperty(u"CaptureReturnKey", false).toBoolean(); });
+        [&] { setEngine(engineFrom(ReadPersisted(bag, Persisted(PersistedId::Fillahead)))); });
+    ignoreErrors([&] {
+        CaptureReturnKey_ =
+            ReadPersisted(bag, Persisted(PersistedId::CaptureReturnKey)).toBoolean();
+    });
     if (!LocalFillahead_) {
         UserControl_InitProperties();
     }
@@ -123,13 +126,14 @@ void FillaheadControl::UserControl_ReadProperties(PropertyBag& bag) {
 }
 
 void FillaheadControl::UserControl_WriteProperties(PropertyBag& bag) {
+    // Without an engine the value equals the default: nothing is written.
     ignoreErrors([&] {
-        // Without an engine the value equals the default: nothing is written.
-        const Variant engine{std::shared_ptr<Object>(LocalFillahead_)};
-        const std::optional<Variant> nothing(std::in_place, std::shared_ptr<Object>());
-        bag.WriteProperty(u"Fillahead", engine, nothing);
+        WritePersisted(bag, Persisted(PersistedId::Fillahead),
+                       Variant(std::shared_ptr<Object>(LocalFillahead_)));
     });
-    ignoreErrors([&] { bag.WriteProperty(u"CaptureReturnKey", CaptureReturnKey_); });
+    ignoreErrors([&] {
+        WritePersisted(bag, Persisted(PersistedId::CaptureReturnKey), Variant(CaptureReturnKey_));
+    });
 }
 
 void FillaheadControl::UserControl_Resize() {

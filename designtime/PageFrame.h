@@ -8,6 +8,7 @@
 // Everything runs on the user-interface thread.
 #pragma once
 
+#include "platform/PersistedProperties.h"
 #include "platform/Text.h"
 #include "platform/Variant.h"
 #include "platform/WindowTypes.h"
@@ -49,23 +50,28 @@ struct PageFieldInfo {
     const char16_t* property;
 };
 
+// The name of a property the page edits, as the control persists it.
+constexpr const char16_t* persistedName(PersistedId id) {
+    return Persisted(id).name;
+}
+
 inline constexpr std::array<PageFieldInfo, kPageFieldCount> kPageFields{{
     {PageField::txtBuddyControl, PageFieldKind::TextBox, u"txtBuddyControl", u"Buddy Control:",
-     u'B', u"BuddyControl"},
+     u'B', persistedName(PersistedId::BuddyControl)},
     {PageField::txtControlGroupName, PageFieldKind::TextBox, u"txtControlGroupName",
-     u"Control Group Name:", u'C', u"ControlGroupName"},
+     u"Control Group Name:", u'C', persistedName(PersistedId::ControlGroupName)},
     {PageField::txtGlobalBufferLocation, PageFieldKind::TextBox, u"txtGlobalBufferLocation",
-     u"Global Buffer Location:", u'G', u"GlobalBufferLocation"},
+     u"Global Buffer Location:", u'G', persistedName(PersistedId::GlobalBufferLocation)},
     {PageField::cmdPublic, PageFieldKind::Button, u"cmdPublic", u"...", 0, nullptr},
     {PageField::txtGlobalBufferSize, PageFieldKind::TextBox, u"txtGlobalBufferSize", u"Size:", u'S',
-     u"GlobalBufferSize"},
+     persistedName(PersistedId::GlobalBufferSize)},
     {PageField::txtPrivateBufferLocation, PageFieldKind::TextBox, u"txtPrivateBufferLocation",
-     u"Private Buffer Location:", u'P', u"PrivateBufferLocation"},
+     u"Private Buffer Location:", u'P', persistedName(PersistedId::PrivateBufferLocation)},
     {PageField::cmdPrivate, PageFieldKind::Button, u"cmdPrivate", u"...", 0, nullptr},
     {PageField::txtPrivateBufferSize, PageFieldKind::TextBox, u"txtPrivateBufferSize", u"Size:",
-     u'z', u"PrivateBufferSize"},
+     u'z', persistedName(PersistedId::PrivateBufferSize)},
     {PageField::chkCaptureReturnKey, PageFieldKind::CheckBox, u"chkCaptureReturnKey",
-     u"Capture Return Key", u'R', u"CaptureReturnKey"},
+     u"Capture Return Key", u'R', persistedName(PersistedId::CaptureReturnKey)},
 }};
 
 inline const PageFieldInfo& FieldInfo(PageField field) {

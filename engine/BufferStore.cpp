@@ -121,32 +121,34 @@ fillahead::Text Fillahead::normalisedFolder(TextView folder) {
 void Fillahead::LetPrivateBufferLocation(TextView folder) {
     const auto self = keepAlive();
     PrivateBufferLocation_ = folder;
-    propertyChanged(u"PrivateBufferLocation");
+    propertyChanged(PersistedId::PrivateBufferLocation);
     PrivateBufferLocation_ = normalisedFolder(folder);
 }
 
 void Fillahead::LetGlobalBufferLocation(TextView folder) {
     const auto self = keepAlive();
     GlobalBufferLocation_ = folder;
-    propertyChanged(u"GlobalBufferLocation");
+    propertyChanged(PersistedId::GlobalBufferLocation);
     GlobalBufferLocation_ = normalisedFolder(folder);
     ignoreErrors([&] {
         services_.settings->SaveSetting(kApplicationTitle, kSettingsSection,
-                                        u"GlobalBufferLocation", GlobalBufferLocation_);
+                                        Persisted(PersistedId::GlobalBufferLocation).name,
+                                        GlobalBufferLocation_);
     });
 }
 
 void Fillahead::LetPrivateBufferSize(std::int32_t megabytes) {
     PrivateBufferSize_ = megabytes;
-    propertyChanged(u"PrivateBufferSize");
+    propertyChanged(PersistedId::PrivateBufferSize);
 }
 
 void Fillahead::LetGlobalBufferSize(std::int32_t megabytes) {
     const auto self = keepAlive();
     GlobalBufferSize_ = megabytes;
-    propertyChanged(u"GlobalBufferSize");
-    services_.settings->SaveSetting(kApplicationTitle, kSettingsSection, u"GlobalBufferSize",
-                                    toText(megabytes));
+    propertyChanged(PersistedId::GlobalBufferSize);
+    const PersistedProperty& stored = Persisted(PersistedId::GlobalBufferSize);
+    services_.settings->SaveSetting(kApplicationTitle, kSettingsSection, stored.name,
+                                    SettingsTextOf(stored, Variant(megabytes)));
 }
 
 void Fillahead::CloseList() {

@@ -25,7 +25,7 @@ void Fillahead::LetListField(TextView value) {
         return;
     }
     ListField_ = value;
-    propertyChanged(u"ListField");
+    propertyChanged(PersistedId::ListField, true);
     SetRecordset(bufferRecordSet_);
 }
 
@@ -35,7 +35,7 @@ void Fillahead::LetBoundColumn(TextView value) {
         return;
     }
     BoundColumn_ = value;
-    propertyChanged(u"BoundColumn");
+    propertyChanged(PersistedId::BoundColumn, true);
     SetRecordset(bufferRecordSet_);
 }
 

@@ -31,55 +31,126 @@ Fillahead::~Fillahead() {
 
 void Fillahead::InitProperties() {
     const auto self = keepAlive();
-    ignoreErrors([&] { LetPrivateBufferLocation(DefaultBufferLocation()); });
-    ignoreErrors([&] {
-        LetGlobalBufferLocation(services_.settings->GetSetting(
-            kApplicationTitle, kSettingsSection, u"GlobalBufferLocation", DefaultBufferLocation()));
-    });
-    MaxDisplayRows_ = 8;
-    PrivateBufferSize_ = 1;
-    ignoreErrors([&] {
-        GlobalBufferSize_ =
-            Variant(services_.settings->GetSetting(kApplicationTitle, kSettingsSection,
-                                                   u"GlobalBufferSize", u"1"))
-                .toLong();
-    });
-    ignoreErrors([&] { LetBufferUsage(bueGlobal); });
-    BuddyControl_.clear();
-    ListField_ = kDefaultListField;
-    BoundColumn_ = kDefaultListField;
+    const fillahead::Text location = DefaultBufferLocation();
+    for (const PersistedProperty& property : kPersistedProperties) {
+        if (property.home == PropertyHome::ControlBag || !property.initialised) {
+            continue;
+        }
+        ignoreErrors([&] {
+            restore(property,
+                    property.home == PropertyHome::UserSettings ? storedSetting(property, location)
+                                                                : DefaultOf(property, location),
+                    true);
+        });
+    }
     PrepareEngine();
     ignoreErrors([&] { BackColor_ = grid().BackColor(); });
 }
 
 void Fillahead::ReadProperties(PropertyBag& bag) {
     const auto self = keepAlive();
-    LetPrivateBufferLocation(
-        bag.ReadProperty(u"PrivateBufferLocation", DefaultBufferLocation()).toText());
-    LetGlobalBufferLocation(services_.settings->GetSetting(
-        kApplicationTitle, kSettingsSection, u"GlobalBufferLocation", DefaultBufferLocation()));
-    MaxDisplayRows_ = bag.ReadProperty(u"MaxDisplayRows", 8).toLong();
-    PrivateBufferSize_ = bag.ReadProperty(u"PrivateBufferSize", 1).toLong();
-    GlobalBufferSize_ = Variant(services_.settings->GetSetting(kApplicationTitle, kSettingsSection,
-                                                               u"GlobalBufferSize", u"1"))
-                            .toLong();
-    BufferUsage_ = bag.ReadProperty(u"BufferUsage", bueGlobal).toLong();
-    BuddyControl_ = bag.ReadProperty(u"BuddyControl", u"").toText();
-    ControlGroupName_ = bag.ReadProperty(u"ControlGroupName", u"").toText();
-    ListField_ = bag.ReadProperty(u"ListField", kDefaultListField).toText();
-    BoundColumn_ = bag.ReadProperty(u"BoundColumn", kDefaultListField).toText();
+    const fillahead::Text location = DefaultBufferLocation();
+    for (const PersistedProperty& property : kPersistedProperties) {
+        if (property.home != PropertyHome::ControlBag) {
+            restore(property,
+                    property.home == PropertyHome::UserSettings
+                        ? storedSetting(property, location)
+                        : ReadPersisted(bag, property, location),
+                    false);
+        }
+    }
     PrepareEngine();
 }
 
 void Fillahead::WriteProperties(PropertyBag& bag) {
-    bag.WriteProperty(u"PrivateBufferLocation", PrivateBufferLocation_, DefaultBufferLocation());
-    bag.WriteProperty(u"MaxDisplayRows", MaxDisplayRows_, 8);
-    bag.WriteProperty(u"PrivateBufferSize", PrivateBufferSize_, 1);
-    bag.WriteProperty(u"BufferUsage", BufferUsage_, bueGlobal);
-    bag.WriteProperty(u"BuddyControl", BuddyControl_, u"");
-    bag.WriteProperty(u"ControlGroupName", ControlGroupName_);
-    bag.WriteProperty(u"ListField", ListField_);
-    bag.WriteProperty(u"BoundColumn", BoundColumn_);
+    const fillahead::Text location = DefaultBufferLocation();
+    for (const PersistedProperty& property : kPersistedProperties) {
+        if (property.home == PropertyHome::EngineBag) {
+            WritePersisted(bag, property, persistedValue(property.id), location);
+        }
+    }
+}
+
+Variant Fillahead::storedSetting(const PersistedProperty& property, TextView location) const {
+    return AsPersistedType(property, Variant(services_.settings->GetSetting(
+                                         kApplicationTitle, kSettingsSection, property.name,
+                                         SettingsDefaultOf(property, location))));
+}
+
+Variant Fillahead::persistedValue(PersistedId id) const {
+    switch (id) {
+    case PersistedId::PrivateBufferLocation:
+        return Variant(PrivateBufferLocation_);
+    case PersistedId::GlobalBufferLocation:
+        return Variant(GlobalBufferLocation_);
+    case PersistedId::MaxDisplayRows:
+        return Variant(MaxDisplayRows_);
+    case PersistedId::PrivateBufferSize:
+        return Variant(PrivateBufferSize_);
+    case PersistedId::GlobalBufferSize:
+        return Variant(GlobalBufferSize_);
+    case PersistedId::BufferUsage:
+        return Variant(BufferUsage_);
+    case PersistedId::BuddyControl:
+        return Variant(BuddyControl_);
+    case PersistedId::ControlGroupName:
+        return Variant(ControlGroupName_);
+    case PersistedId::ListField:
+        return Variant(ListField_);
+    case PersistedId::BoundColumn:
+        return Variant(BoundColumn_);
+    case PersistedId::Fillahead:
+    case PersistedId::CaptureReturnKey:
+        break;
+    }
+    throw AutomationError(error::NotSupported);
+}
+
+void Fillahead::restore(const PersistedProperty& property, const Variant& value,
+                        bool initialising) {
+    // The folders go through their Let, which completes and creates them
+    // (the global one is stored again for every engine of the user); a new
+    // engine also announces its buffer usage. Everything else is a field.
+    switch (property.id) {
+    case PersistedId::PrivateBufferLocation:
+        LetPrivateBufferLocation(value.toText());
+        return;
+    case PersistedId::GlobalBufferLocation:
+        LetGlobalBufferLocation(value.toText());
+        return;
+    case PersistedId::MaxDisplayRows:
+        MaxDisplayRows_ = value.toLong();
+        return;
+    case PersistedId::PrivateBufferSize:
+        PrivateBufferSize_ = value.toLong();
+        return;
+    case PersistedId::GlobalBufferSize:
+        GlobalBufferSize_ = value.toLong();
+        return;
+    case PersistedId::BufferUsage:
+        if (initialising) {
+            LetBufferUsage(value.toLong());
+        } else {
+            BufferUsage_ = value.toLong();
+        }
+        return;
+    case PersistedId::BuddyControl:
+        BuddyControl_ = value.toText();
+        return;
+    case PersistedId::ControlGroupName:
+        ControlGroupName_ = value.toText();
+        return;
+    case PersistedId::ListField:
+        ListField_ = value.toText();
+        return;
+    case PersistedId::BoundColumn:
+        BoundColumn_ = value.toText();
+        return;
+    case PersistedId::Fillahead:
+    case PersistedId::CaptureReturnKey:
+        break;
+    }
+    throw AutomationError(error::NotSupported);
 }
 
 void Fillahead::PrepareEngine() {
@@ -110,33 +181,34 @@ void Fillahead::SetPropertyChangedHandler(std::function<void(const fillahead::Te
     propertyChanged_ = std::move(handler);
 }
 
-void Fillahead::propertyChanged(const char16_t* name) {
-    if (propertyChanged_) {
+void Fillahead::propertyChanged(PersistedId id, bool changed) {
+    const PersistedProperty& property = Persisted(id);
+    if (propertyChanged_ && SendsNotice(property, changed)) {
         const auto self = keepAlive();
         // A copy, so that a handler that replaces itself runs to its end.
         const auto handler = propertyChanged_;
-        handler(name);
+        handler(property.name);
     }
 }
 
 void Fillahead::LetControlGroupName(TextView value) {
     ControlGroupName_ = value;
-    propertyChanged(u"ControlGroupName");
+    propertyChanged(PersistedId::ControlGroupName);
 }
 
 void Fillahead::LetMaxDisplayRows(std::int32_t value) {
     MaxDisplayRows_ = value;
-    propertyChanged(u"MaxDisplayRows");
+    propertyChanged(PersistedId::MaxDisplayRows);
 }
 
 void Fillahead::LetBufferUsage(std::int32_t value) {
     BufferUsage_ = value;
-    propertyChanged(u"BufferUsage");
+    propertyChanged(PersistedId::BufferUsage);
 }
 
 void Fillahead::LetBuddyControl(TextView value) {
     BuddyControl_ = value;
-    propertyChanged(u"BuddyControl");
+    propertyChanged(PersistedId::BuddyControl);
 }
 
 WindowHandle Fillahead::hWnd() const {

@@ -29,6 +29,7 @@
 #include "listwindow/frmList.h"
 #include "platform/EventSource.h"
 #include "platform/KeyCodes.h"
+#include "platform/PersistedProperties.h"
 #include "platform/PlatformServices.h"
 #include "platform/PropertyBag.h"
 #include "platform/Recordset.h"
@@ -49,7 +50,8 @@ inline constexpr std::int32_t fhalLeft = 0;
 inline constexpr std::int32_t fhalRight = 1;
 inline constexpr std::int32_t fhalCenter = 2;
 
-inline constexpr char16_t kDefaultListField[] = u"SavedStringField";
+// The field a fresh engine lists, matches and stores.
+inline constexpr const char16_t* kDefaultListField = Persisted(PersistedId::ListField).defaultText;
 
 // The engine's events (__Fillahead). Cancel arguments come in False and are
 // read back after the handler. A handler that fails is reported to the
@@ -167,7 +169,15 @@ private:
     // last reference meanwhile.
     std::shared_ptr<Fillahead> keepAlive() { return weak_from_this().lock(); }
     void PrepareEngine();
-    void propertyChanged(const char16_t* name);
+    // The change notice of a Let, sent as the property's table entry says.
+    void propertyChanged(PersistedId id, bool changed = true);
+    // A persisted property's value, and its restoring from a stored or
+    // default value (initialising: by InitProperties).
+    Variant persistedValue(PersistedId id) const;
+    void restore(const PersistedProperty& property, const Variant& value, bool initialising);
+    // A property kept in the settings store: the stored setting, its
+    // default when missing there; raises for one not of its type.
+    Variant storedSetting(const PersistedProperty& property, TextView location) const;
     // Appends the folder separator when missing and creates the folder.
     fillahead::Text normalisedFolder(TextView folder);
     // The damaged buffer file of the current commit, kept aside: its error

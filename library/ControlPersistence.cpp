@@ -19,6 +19,12 @@ namespace {
 // The stream of IPersistStorage's storage, as OLE objects name it.
 constexpr wchar_t kContentsStream[] = L"Contents";
 
+// The engine's key as a container's bag takes it.
+std::wstring engineKey() {
+    const TextView key(kEngineKey);
+    return std::wstring(key.begin(), key.end());
+}
+
 // The engine's keys as a bag: a nested bag as it is, an object that persists
 // itself as the keys it writes.
 std::shared_ptr<MemoryPropertyBag> engineKeys(const Variant& value) {
@@ -168,7 +174,7 @@ Variant ControlPropertyBag::ReadProperty(TextView key, const Variant& defaultVal
         return plain_.ReadProperty(key, defaultValue);
     }
     UniqueVariant stored;
-    const HRESULT hr = bag_.Read(L"Fillahead", stored.get(), log_);
+    const HRESULT hr = bag_.Read(engineKey().c_str(), stored.get(), log_);
     if (hr == E_INVALIDARG) {
         return defaultValue;
     }
@@ -191,12 +197,12 @@ void ControlPropertyBag::WriteProperty(TextView key, const Variant& value,
     UniqueVariant object;
     V_VT(object.get()) = VT_UNKNOWN;
     V_UNKNOWN(object.get()) = engineObject(bytes).Detach();
-    if (SUCCEEDED(bag_.Write(L"Fillahead", object.get()))) {
+    if (SUCCEEDED(bag_.Write(engineKey().c_str(), object.get()))) {
         return;
     }
     // A bag that keeps no objects keeps the engine's bytes.
     UniqueVariant array = byteArray(bytes);
-    ThrowIfFailed(bag_.Write(L"Fillahead", array.get()));
+    ThrowIfFailed(bag_.Write(engineKey().c_str(), array.get()));
 }
 
 // --- FillaheadControlObject: IPersist* ---

@@ -19,6 +19,7 @@
 #include <windows.h>
 
 #include "library/ComPropertyBag.h"
+#include "platform/PersistedProperties.h"
 #include "platform/PropertyBag.h"
 
 #include <objidl.h>
@@ -30,7 +31,7 @@
 namespace fillahead::library {
 
 // The key of the nested engine.
-inline constexpr char16_t kEngineKey[] = u"Fillahead";
+inline constexpr const char16_t* kEngineKey = Persisted(PersistedId::Fillahead).name;
 
 // The settings the control wrote into a MemoryPropertyBag (the engine as a
 // nested bag) as stream bytes. Raises type mismatch for a nested object that

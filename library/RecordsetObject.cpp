@@ -1,6 +1,7 @@
 #include "library/RecordsetObject.h"
 
 #include "library/Conversions.h"
+#include "library/DispatchRecordset.h"
 #include "library/Enumerator.h"
 #include "library/ErrorInfo.h"
 #include "platform/AutomationError.h"
@@ -37,6 +38,10 @@ bool isArray(const VARIANT& value) {
 // --- The record set. ---
 
 ComPtr<IDispatch> RecordsetDispatch(std::shared_ptr<fillahead::Recordset> recordset) {
+    // A host's own record set goes back as the host's object.
+    if (const auto hosts = std::dynamic_pointer_cast<DispatchRecordset>(recordset)) {
+        return ComPtr<IDispatch>(hosts->Dispatch());
+    }
     return MakeObject<IDispatch, RecordsetObject>(std::move(recordset));
 }
 
@@ -49,8 +54,7 @@ std::shared_ptr<fillahead::Recordset> RecordsetOf(IDispatch* object) {
                                          reinterpret_cast<void**>(ours.GetAddressOf())))) {
         return ours->Recordset();
     }
-    throw AutomationError(error::TypeMismatch,
-                          u"Type mismatch: the object is not a record set of FillaheadLib.");
+    return DispatchRecordset::Over(object);
 }
 
 RecordsetObject::RecordsetObject(std::shared_ptr<fillahead::Recordset> recordset)

@@ -30,12 +30,15 @@ __CRT_UUID_DECL(fillahead::library::IRecordsetAccess, 0x32b39af7, 0xd1fa, 0x44bb
 
 namespace fillahead::library {
 
-// The automation object of a record set (a new one each call).
+// The automation object of a record set: for a host's own record set the
+// host's object, else a new object of ours each call.
 ComPtr<IDispatch> RecordsetDispatch(std::shared_ptr<fillahead::Recordset> recordset);
 
 // The record set behind an automation object a host sets as an engine's
-// Recordset: no object gives no record set, one of ours gives its record set.
-// Any other object raises type mismatch (13).
+// Recordset: no object gives no record set, one of ours gives its record set,
+// any other object with a record set's members is driven late-bound
+// (library/DispatchRecordset.h). An object without them raises type
+// mismatch (13).
 std::shared_ptr<fillahead::Recordset> RecordsetOf(IDispatch* object);
 
 class RecordsetObject final

@@ -92,6 +92,32 @@ struct PageHarness {
     }
 };
 
+TEST(FillaheadPage, EditsExactlyThePersistedPropertiesTheTableMarksForThePage) {
+    std::set<std::string> edited;
+    for (const PageFieldInfo& info : kPageFields) {
+        if (info.property == nullptr) {
+            continue;
+        }
+        const PersistedProperty* persisted = FindPersisted(info.property);
+        ASSERT_NE(persisted, nullptr) << toUtf8(info.property);
+        EXPECT_TRUE(persisted->onPage) << toUtf8(info.property);
+        // The very entry, so that a renamed key renames the page's property.
+        EXPECT_EQ(info.property, persisted->name);
+        edited.insert(toUtf8(info.property));
+    }
+    std::set<std::string> marked;
+    for (const PersistedProperty& property : kPersistedProperties) {
+        if (property.onPage) {
+            marked.insert(toUtf8(property.name));
+        }
+    }
+    EXPECT_EQ(edited, marked);
+    // The control under the page answers every one of them.
+    for (const std::string& name : marked) {
+        EXPECT_EQ(control().count(fromUtf8(name)), 1u) << name;
+    }
+}
+
 TEST(FillaheadPage, FillsTheFieldsFromTheFirstSelectedControlInOrder) {
     PageHarness h(2);
     h.frame.selected[0] = {{u"BuddyControl", Variant(u"Text1")},
