@@ -127,22 +127,6 @@ TEST_P(Kinds, MovingTheListsAnchorClosesItAndBindsAgain) {
     EXPECT_EQ(toUtf8(h.engine().Text()), "") << "announced anew";
 }
 
-// An Access form has no Left or Top: a windowless box's list must not be
-// closed and bound again on every pass for want of them.
-TEST_P(Kinds, AContainerThatDoesNotTellItsPositionHasNotMoved) {
-    if (kind.kind != SimulatedKind::FormsTextBox && kind.kind != SimulatedKind::AccessTextBox) {
-        GTEST_SKIP() << "placed by a window of its own";
-    }
-    h.form->Remove(u"Left");
-    h.form->Remove(u"Top");
-    type(a, u"ap");
-    ASSERT_TRUE(h.engine().Visible());
-    h.tick();
-    h.tick();
-    EXPECT_TRUE(h.engine().Visible());
-    EXPECT_EQ(toUtf8(h.engine().Text()), "ap");
-}
-
 std::string kindName(const ::testing::TestParamInfo<std::tuple<Kind, bool>>& info) {
     return std::string(std::get<0>(info.param).name) +
            (std::get<1>(info.param) ? "WithoutEvents" : "");
