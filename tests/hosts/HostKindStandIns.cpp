@@ -12,11 +12,14 @@ namespace {
 
 // --- The published identifiers ---
 
-// MSForms: IMdcText, MdcTextEvents, and the windowless extenders' IControl.
+// MSForms: IMdcText, MdcTextEvents, the key code's IReturnInteger, and the
+// windowless extenders' IControl.
 constexpr IID kIMdcText = {
     0x8BD21D13, 0xEC42, 0x11CE, {0x9E, 0x0D, 0x00, 0xAA, 0x00, 0x60, 0x02, 0xF3}};
 constexpr IID kMdcTextEvents = {
     0x8BD21D12, 0xEC42, 0x11CE, {0x9E, 0x0D, 0x00, 0xAA, 0x00, 0x60, 0x02, 0xF3}};
+constexpr IID kIReturnInteger = {
+    0x82B02370, 0xB5BC, 0x11CF, {0x81, 0x0F, 0x00, 0xA0, 0xC9, 0x03, 0x00, 0x74}};
 constexpr IID kIControl = {
     0x04598FC6, 0x866C, 0x11CF, {0xAB, 0x7C, 0x00, 0xAA, 0x00, 0xC0, 0x8F, 0xCF}};
 // Access: _Textbox and DispTextBoxEvents.
@@ -622,8 +625,7 @@ UserFormHost::TextBox& UserFormHost::Add(const std::wstring& name) {
         // handlers may rewrite.
         auto value = std::make_shared<int>(keyCode);
         ComPtr<LateObject> returnInteger = LateObject::Create();
-        returnInteger->interfaces = {
-            {0x82B02370, 0xB5BC, 0x11CF, {0x81, 0x0F, 0x00, 0xA0, 0xC9, 0x03, 0x00, 0x74}}};
+        returnInteger->interfaces = {kIReturnInteger};
         returnInteger->Member(
             L"Value", 0,
             [value](VARIANT* result) {
