@@ -193,13 +193,17 @@ bool FillaheadControl::anchorMoved() {
         }
     }
     if (CurrentFormsTextBox_ || CurrentAccessTextBox_) {
-        // Compared as the Single they were stored as.
-        if (testIgnoringErrors([&] {
-                HostObject& parent = objectOf(ParentObject_);
-                return static_cast<float>(parent.GetProperty(u"Left").toDouble()) !=
-                           ListAnchorLeft_ ||
-                       static_cast<float>(parent.GetProperty(u"Top").toDouble()) != ListAnchorTop_;
-            })) {
+        // Compared as the Single they were stored as. A container that does
+        // not tell its position (an Access form has no Left or Top) has not
+        // moved: counted as moved, it would close the list every pass.
+        const auto differs = [&](const char16_t* name, float anchor) {
+            std::optional<float> now;
+            ignoreErrors([&] {
+                now = static_cast<float>(objectOf(ParentObject_).GetProperty(name).toDouble());
+            });
+            return now && *now != anchor;
+        };
+        if (differs(u"Left", ListAnchorLeft_) || differs(u"Top", ListAnchorTop_)) {
             moved = true;
         }
     }

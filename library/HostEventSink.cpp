@@ -2,6 +2,7 @@
 
 #include "library/ComObject.h"
 #include "library/Conversions.h"
+#include "library/DispatchHostObject.h"
 #include "library/Owners.h"
 #include "platform/AutomationError.h"
 
@@ -346,6 +347,8 @@ public:
     // Both faces end here.
     void Change() noexcept;
     void Key(bool down, std::int16_t& KeyCode, std::int16_t& Shift) noexcept;
+    void Key(bool down, HostObject& KeyCode, std::int16_t Shift) noexcept;
+    void Key(bool down, Variant& KeyCode, Variant& Shift) noexcept;
 
     static HRESULT STDMETHODCALLTYPE FaceQueryInterface(VtableFace* self, REFIID iid, void** out) {
         return self->sink->QueryInterface(iid, out);
@@ -463,6 +466,51 @@ void HostEventSink::Key(bool down, std::int16_t& KeyCode, std::int16_t& Shift) n
     }
 }
 
+void HostEventSink::Key(bool down, HostObject& KeyCode, std::int16_t Shift) noexcept {
+    const ComPtr<IUnknown> keepAlive(Identity());
+    if (events_ != nullptr) {
+        try {
+            if (down) {
+                events_->KeyDown(KeyCode, Shift);
+            } else {
+                events_->KeyUp(KeyCode, Shift);
+            }
+        } catch (...) {
+            // Nothing goes back into the host's event.
+        }
+    }
+}
+
+void HostEventSink::Key(bool down, Variant& KeyCode, Variant& Shift) noexcept {
+    const ComPtr<IUnknown> keepAlive(Identity());
+    if (events_ != nullptr) {
+        try {
+            if (down) {
+                events_->KeyDown(KeyCode, Shift);
+            } else {
+                events_->KeyUp(KeyCode, Shift);
+            }
+        } catch (...) {
+            // Nothing goes back into the host's event.
+        }
+    }
+}
+
+// The object an argument holds, looked through references; null for none.
+IDispatch* objectArgument(const VARIANT& argument) {
+    const VARIANT* v = &argument;
+    while (V_VT(v) == (VT_BYREF | VT_VARIANT)) {
+        v = V_VARIANTREF(v);
+    }
+    if (V_VT(v) == VT_DISPATCH) {
+        return V_DISPATCH(v);
+    }
+    if (V_VT(v) == (VT_BYREF | VT_DISPATCH)) {
+        return *V_DISPATCHREF(v);
+    }
+    return nullptr;
+}
+
 HRESULT HostEventSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                               EXCEPINFO*, UINT*) {
     if (member == layout_.changeId) {
@@ -470,15 +518,43 @@ HRESULT HostEventSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* par
         return S_OK;
     }
     const bool down = member == layout_.keyDownId;
-    if ((down || member == layout_.keyUpId) && params != nullptr && params->cArgs == 2 &&
-        params->rgvarg != nullptr) {
-        // Arguments arrive last one first.
-        ShortArgument keyCode(params->rgvarg[1]);
-        ShortArgument shift(params->rgvarg[0]);
-        Key(down, keyCode.value, shift.value);
-        keyCode.writeBack();
-        shift.writeBack();
+    if (!(down || member == layout_.keyUpId) || params == nullptr || params->cArgs != 2 ||
+        params->rgvarg == nullptr) {
+        return S_OK;
     }
+    // Arguments arrive last one first.
+    VARIANT& keyArgument = params->rgvarg[1];
+    VARIANT& shiftArgument = params->rgvarg[0];
+    if (layout_.keys == KeyArguments::ReturnInteger) {
+        if (IDispatch* keyCode = objectArgument(keyArgument)) {
+            std::shared_ptr<HostObject> object;
+            try {
+                object = DispatchHostObject::Of(keyCode);
+            } catch (...) {
+                return S_OK;
+            }
+            Key(down, *object, ShortArgument(shiftArgument).value);
+            return S_OK;
+        }
+        // A host that hands the key code over as an Integer is served as
+        // the other kinds are.
+    } else if (layout_.keys == KeyArguments::Variants) {
+        Variant keyCode;
+        Variant shift;
+        try {
+            keyCode = Variant(ShortArgument(keyArgument).value);
+            shift = Variant(ShortArgument(shiftArgument).value);
+        } catch (...) {
+            return S_OK;
+        }
+        Key(down, keyCode, shift);
+        return S_OK;
+    }
+    ShortArgument keyCode(keyArgument);
+    ShortArgument shift(shiftArgument);
+    Key(down, keyCode.value, shift.value);
+    keyCode.writeBack();
+    shift.writeBack();
     return S_OK;
 }
 
@@ -509,7 +585,20 @@ private:
 } // namespace
 
 EventLayout EventLayoutOf(IUnknown& control, const HostKind& kind) {
-    EventLayout layout = publishedByControl(control, kind).value_or(publishedByKind(kind));
+    std::optional<EventLayout> published = publishedByControl(control, kind);
+    EventLayout layout = published ? *std::move(published) : publishedByKind(kind);
+    if (!published && kind.eventsGuessed) {
+        // A control without class information may still name its source.
+        ComPtr<IProvideClassInfo2> provider;
+        GUID source{};
+        if (SUCCEEDED(control.QueryInterface(IID_IProvideClassInfo2,
+                                             reinterpret_cast<void**>(provider.GetAddressOf()))) &&
+            SUCCEEDED(provider->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source)) &&
+            source != GUID_NULL) {
+            layout.events = source;
+        }
+    }
+    layout.keys = kind.keyArguments;
     for (const int words : layout.words) {
         if (words < 0 || static_cast<std::size_t>(words) > kMaxWords) {
             unsupported(u"has an event with more arguments than any control's events have");

@@ -15,7 +15,9 @@
 // table (library/HostKinds.h).
 //
 // Key codes go back to the host: a key code the control clears reaches the
-// host as 0 through a by-reference argument, so the host drops the key.
+// host as 0 through a by-reference argument (or the MSForms key code
+// object's Value), so the host drops the key. An Access text box's key
+// arguments are handed over as copies: Access gets nothing back.
 #pragma once
 
 #include <windows.h>
@@ -46,9 +48,13 @@ struct EventLayout {
     DISPID changeId = DISPID_UNKNOWN;
     DISPID keyDownId = DISPID_UNKNOWN;
     DISPID keyUpId = DISPID_UNKNOWN;
+    // The form the key events' arguments take (through Invoke).
+    KeyArguments keys = KeyArguments::Integers;
 };
 
-// The layout the control publishes, or the kind's published one. Raises
+// The layout the control publishes, or the kind's published one; a kind
+// whose event interface is only guessed takes the control's default source
+// (IProvideClassInfo2::GetGUID) when the control names one. Raises
 // AutomationError for a vtable layout the receiver cannot answer (a key
 // event whose arguments are not two 16-bit integers by reference, or a
 // method with more arguments than any event has).

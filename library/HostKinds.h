@@ -37,6 +37,18 @@ struct EventMethod {
     int words;
 };
 
+// How a kind hands its KeyDown and KeyUp arguments to the sinks.
+enum class KeyArguments {
+    // Key code and shift as Integers by reference (a by-value Shift arrives
+    // as a copy): the intrinsic controls, DataCombo, DBCombo.
+    Integers,
+    // The key code as an object whose Value (DISPID 0) the sink may
+    // rewrite, the shift state by value: MSForms.
+    ReturnInteger,
+    // Both as Variants by reference holding Integers: Access.
+    Variants,
+};
+
 struct HostKind {
     ControlInterface kind;
     const char16_t* name; // as the host's documentation names it
@@ -52,6 +64,10 @@ struct HostKind {
     DISPID keyDown;
     DISPID keyUp;
     std::span<const PublishedDispid> properties;
+    KeyArguments keyArguments = KeyArguments::Integers;
+    // The event interface's identifier is only a guess: the one the control
+    // names as its default source (IProvideClassInfo2) comes first.
+    bool eventsGuessed = false;
 };
 
 // The kind's identifiers; null for a kind not served through COM.

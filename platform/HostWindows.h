@@ -42,7 +42,8 @@ public:
     // The identifier of the calling thread.
     virtual std::uint32_t GetCurrentThreadId() = 0;
     // One line for a debugger or a debug-output viewer (OutputDebugString);
-    // the line end is added.
+    // the line end is added. On Windows it is written where the ignored
+    // errors are traced: in a debug build, or with FILLAHEAD_TRACE set.
     virtual void DebugOutput(TextView line) = 0;
 };
 

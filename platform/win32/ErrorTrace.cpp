@@ -37,7 +37,9 @@ void writeToDebugger(const AutomationError& error, ErrorSite site) {
     }
 }
 
-bool traceWanted() {
+} // namespace
+
+bool TraceWanted() {
 #ifndef NDEBUG
     return true;
 #else
@@ -47,11 +49,9 @@ bool traceWanted() {
 #endif
 }
 
-} // namespace
-
 void TraceIgnoredErrorsWhenWanted() {
     static const bool installed = [] {
-        if (traceWanted()) {
+        if (TraceWanted()) {
             SetIgnoredErrorObserver(&writeToDebugger);
             return true;
         }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/ErrorTrace.h"
 #include "platform/win32/Interop.h"
 
 #include <string>
@@ -60,6 +61,11 @@ std::uint32_t Win32HostWindows::GetCurrentThreadId() {
 }
 
 void Win32HostWindows::DebugOutput(TextView line) {
+    // Shown where the ignored errors are traced, and only there: a release
+    // build stays quiet in a host's debugger unless asked.
+    if (!TraceWanted()) {
+        return;
+    }
     const std::wstring text = ToWide(line) + L"\r\n";
     ::OutputDebugStringW(text.c_str());
 }

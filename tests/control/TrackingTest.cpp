@@ -257,5 +257,25 @@ TEST(TrackingAccess, TheFocusIsFollowedByNameAndTheEventSettingsComeBack) {
     EXPECT_EQ(b->Peek(u"OnKeyUp").toText(), u"");
 }
 
+// An Access form has no Left or Top: the list of its box must not be closed
+// and bound again on every pass for want of them.
+TEST(TrackingAccess, AFormThatDoesNotTellItsPositionHasNotMoved) {
+    ControlHarness h(SimulatedForm::Host::Access);
+    auto a = h.form->Add(SimulatedKind::AccessTextBox, u"Customer");
+    h.form->Remove(u"Left");
+    h.form->Remove(u"Top");
+    h.placed();
+    h.remember("Customer", {"Smith", "Smythe"});
+    h.form->Focus(a);
+    h.tick();
+    a->Type(u"Sm");
+    ASSERT_TRUE(h.engine().Visible());
+    h.tick();
+    h.tick();
+    EXPECT_TRUE(h.engine().Visible());
+    EXPECT_EQ(toUtf8(h.engine().Text()), "Sm");
+    EXPECT_EQ(h.stored("Customer"), "Smith,Smythe") << "nothing stored: the focus stayed";
+}
+
 } // namespace
 } // namespace fillahead::testing

@@ -41,28 +41,7 @@ protected:
     // session on the form would have left them.
     void Remember(const std::wstring& field, std::initializer_list<const wchar_t*> stored,
                   const std::wstring& group = L"Form1") {
-        ComPtr<_Fillahead> engine;
-        ASSERT_EQ(CoCreateInstance(CLSID_Fillahead, nullptr, CLSCTX_INPROC_SERVER, IID__Fillahead,
-                                   reinterpret_cast<void**>(engine.GetAddressOf())),
-                  S_OK);
-        const auto bstr = [](const std::wstring& text) { return SysAllocString(text.c_str()); };
-        BSTR location = bstr(folder.path().wstring());
-        BSTR name = bstr(group);
-        BSTR control = bstr(field);
-        BSTR empty = bstr(L"");
-        engine->put_PrivateBufferLocation(location);
-        engine->put_BufferUsage(buePrivate);
-        engine->put_ControlGroupName(name);
-        for (const wchar_t* value : stored) {
-            BSTR text = bstr(value);
-            engine->OnControlChange(control, empty);
-            engine->OnTextChange(text);
-            EXPECT_EQ(engine->CloseList(), S_OK);
-            SysFreeString(text);
-        }
-        for (BSTR text : {location, name, control, empty}) {
-            SysFreeString(text);
-        }
+        hosts::testing::Remember(folder.path(), group, field, stored);
     }
 
     // The focus in a field, and a tracking pass to notice it.
@@ -73,12 +52,7 @@ protected:
 
     // The list shown directly under a window, exactly as wide.
     static void ExpectListUnder(HWND window) {
-        const std::optional<RECT> list = ShownList();
-        ASSERT_TRUE(list.has_value()) << "no list is shown";
-        const RECT field = ScreenRect(window);
-        EXPECT_EQ(list->left, field.left);
-        EXPECT_EQ(list->top, field.bottom);
-        EXPECT_EQ(list->right - list->left, field.right - field.left);
+        hosts::testing::ExpectListUnder(ScreenRect(window));
     }
 
     TempFolder folder;

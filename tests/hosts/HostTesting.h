@@ -104,6 +104,43 @@ inline std::vector<std::string> StoredValues(const std::filesystem::path& file) 
     return values;
 }
 
+// Values stored for a field by the library's engine in a buffer folder, as
+// an earlier session on the form would have left them.
+inline void Remember(const std::filesystem::path& folder, const std::wstring& group,
+                     const std::wstring& field, std::initializer_list<const wchar_t*> stored) {
+    ComPtr<_Fillahead> engine;
+    ASSERT_EQ(CoCreateInstance(CLSID_Fillahead, nullptr, CLSCTX_INPROC_SERVER, IID__Fillahead,
+                               reinterpret_cast<void**>(engine.GetAddressOf())),
+              S_OK);
+    const auto bstr = [](const std::wstring& text) { return SysAllocString(text.c_str()); };
+    BSTR location = bstr(folder.wstring());
+    BSTR name = bstr(group);
+    BSTR control = bstr(field);
+    BSTR empty = bstr(L"");
+    engine->put_PrivateBufferLocation(location);
+    engine->put_BufferUsage(buePrivate);
+    engine->put_ControlGroupName(name);
+    for (const wchar_t* value : stored) {
+        BSTR text = bstr(value);
+        engine->OnControlChange(control, empty);
+        engine->OnTextChange(text);
+        EXPECT_EQ(engine->CloseList(), S_OK);
+        SysFreeString(text);
+    }
+    for (BSTR text : {location, name, control, empty}) {
+        SysFreeString(text);
+    }
+}
+
+// The list shown directly under a place on the screen, exactly as wide.
+inline void ExpectListUnder(const RECT& field) {
+    const std::optional<RECT> list = ShownList();
+    ASSERT_TRUE(list.has_value()) << "no list is shown";
+    EXPECT_EQ(list->left, field.left);
+    EXPECT_EQ(list->top, field.bottom);
+    EXPECT_EQ(list->right - list->left, field.right - field.left);
+}
+
 // --- Automation values ---
 
 class Value {

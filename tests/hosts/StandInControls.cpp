@@ -207,6 +207,12 @@ LRESULT CALLBACK StandInControl::KeyProc(HWND window, UINT message, WPARAM wPara
             self->form_.MoveFocus(*self, GetKeyState(VK_SHIFT) < 0);
             return 0;
         }
+        if (wParam == VK_RETURN && self->kind_ == StandInKind::TextBox &&
+            !self->options_.multiLine && self->form_.PressDefault()) {
+            // The form's default button takes Return before the text box.
+            self->swallowChar_ = true;
+            return 0;
+        }
         if (self->RaiseKey(true, static_cast<short>(wParam)) == 0) {
             self->swallowChar_ = true;
             return 0;
@@ -402,6 +408,9 @@ HRESULT StandInControl::Advise(IUnknown* sink, DWORD* cookie) {
     }
     // The host calls the sink through the event interface (or IDispatch).
     ComPtr<IUnknown> events;
+    if (options_.refusesConnections) {
+        return CONNECT_E_ADVISELIMIT;
+    }
     if (FAILED(sink->QueryInterface(options_.throughDispatch ? IID_IDispatch : Events(),
                                     reinterpret_cast<void**>(events.GetAddressOf())))) {
         return CONNECT_E_CANNOTCONNECT;

@@ -9,7 +9,8 @@
 // - Tab moves the focus to the next control of the form without a KeyDown.
 //
 // What a test may bend: events raised through IDispatch::Invoke instead of
-// the vtable, and no class information published (IProvideClassInfo).
+// the vtable, no class information published (IProvideClassInfo), and
+// connections to the events refused.
 #pragma once
 
 #include <windows.h>
@@ -40,6 +41,8 @@ struct StandInOptions {
     // How the events reach the sinks.
     bool throughDispatch = false;
     bool publishesClassInfo = true;
+    // Advise refuses every sink.
+    bool refusesConnections = false;
 };
 
 class StandInControl final : public TestComBase<IDispatch, IProvideClassInfo2,

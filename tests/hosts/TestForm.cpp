@@ -226,7 +226,7 @@ public:
 
     // IOleWindow, IOleInPlaceSite
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
-        *window = form_.Window();
+        *window = form_.ControlWindow();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
@@ -450,7 +450,24 @@ TestForm::~TestForm() {
 }
 
 IDispatch* TestForm::Object() const {
-    return object_.Get();
+    return override_ ? override_.Get() : object_.Get();
+}
+
+void TestForm::AddDefaultButton() {
+    defaultButton_ =
+        CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 300, 340, 80,
+                        28, window_, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+bool TestForm::PressDefault() {
+    if (defaultButton_ == nullptr) {
+        return false;
+    }
+    // As the form's own handling of Return does: the button is pressed and
+    // the focus stays where it was.
+    SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(defaultButton_), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(defaultButton_));
+    return true;
 }
 
 ITypeInfo* TestForm::TypeInfo(REFGUID guid) const {
@@ -527,6 +544,10 @@ LRESULT CALLBACK TestForm::WindowProc(HWND window, UINT message, WPARAM wParam, 
     case WM_COMMAND: {
         const WORD code = HIWORD(wParam);
         const auto child = reinterpret_cast<HWND>(lParam);
+        if (code == BN_CLICKED && child != nullptr && child == form->defaultButton_) {
+            ++form->clicks;
+            return 0;
+        }
         if (code == EN_CHANGE || code == CBN_EDITCHANGE) {
             for (const ComPtr<StandInControl>& control : form->controls_) {
                 if (control->Window() == child) {

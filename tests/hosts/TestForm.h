@@ -122,6 +122,24 @@ public:
     // The control that had the focus last, or null: the form keeps it as
     // its controls take the focus, as a VB form keeps its ActiveControl.
     StandInControl* Active() const;
+    // A window of the form (a stand-in of another host's) took the focus:
+    // the form gives it back when it is activated again.
+    void Focused(HWND window) { lastFocus_ = window; }
+
+    // A default button: Return in a text box presses it before the text
+    // box sees the key, as a VB form's default button does. Clicks counts
+    // its presses.
+    void AddDefaultButton();
+    int clicks = 0;
+    // Presses the default button; false when the form has none.
+    bool PressDefault();
+
+    // Another host's form object for the controls placed from now on (the
+    // extender's Parent), instead of this VB-like one; and the window
+    // their sites report as the one they live in (the form's by default).
+    void SetObject(ComPtr<IDispatch> object) { override_ = std::move(object); }
+    void SetControlWindow(HWND window) { controlWindow_ = window; }
+    HWND ControlWindow() const { return controlWindow_ != nullptr ? controlWindow_ : window_; }
 
     // What the form offers its controls.
     bool userMode = true;
@@ -149,6 +167,9 @@ private:
     ComPtr<FormBag> bag_;
     ComPtr<ITypeLib> library_;
     ComPtr<IDispatch> object_;
+    ComPtr<IDispatch> override_;
+    HWND controlWindow_ = nullptr;
+    HWND defaultButton_ = nullptr;
 };
 
 } // namespace fillahead::hosts

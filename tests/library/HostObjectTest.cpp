@@ -2,10 +2,13 @@
 // what a test gives them: the published DISPIDs of a known kind before any
 // lookup by name, the lookup when the object numbers a member otherwise, an
 // extender looked through to its control, a value written back in the type
-// the object holds it in, and the host's own errors.
+// the object holds it in, the host's own errors, a DISPID that is only
+// likely asked by name first, and an event interface that is only guessed
+// taken from the control's own answer.
 #include <windows.h>
 
 #include "library/DispatchHostObject.h"
+#include "library/HostEventSink.h"
 #include "platform/AutomationError.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +24,11 @@ namespace {
 
 constexpr IID kTextBoxInterface = {
     0x33AD4EE1, 0x6699, 0x11CF, {0xB7, 0x0C, 0x00, 0xAA, 0x00, 0x60, 0xD3, 0x93}};
+// Access's _Textbox, and IDataCombo.
+constexpr IID kAccessTextBoxInterface = {
+    0x3B06E946, 0xE47C, 0x11CD, {0x87, 0x01, 0x00, 0xAA, 0x00, 0x3F, 0x0F, 0x07}};
+constexpr IID kDataComboInterface = {
+    0xF0D2F21A, 0xCCB0, 0x11D0, {0xA3, 0x16, 0x00, 0xAA, 0x00, 0x68, 0x8B, 0x10}};
 
 // An object with members by DISPID (values it holds), names it answers
 // GetIDsOfNames for, and the interfaces it answers besides IDispatch.
@@ -209,6 +217,86 @@ TEST(DispatchHostObject, FailuresCarryTheHostsErrorsAndObjectsComeBackAsHostObje
     form.Set(2, nothing);
     EXPECT_EQ(objectProperty(*host, u"ActiveControl"), nullptr);
     EXPECT_EQ(host->TypeName(), u"Object");
+}
+
+// Access's DISPIDs are only likely: the object's own number for a name comes
+// first, the published one when it does not know the name.
+TEST(DispatchHostObject, ALikelyDispidIsAskedByNameFirst) {
+    FakeObject numbered;
+    numbered.interfaces = {kAccessTextBoxInterface};
+    numbered.names = {{L"Text", 900}};
+    VARIANT value = text(L"own number");
+    numbered.Set(900, value);
+    VariantClear(&value);
+    value = text(L"published number");
+    numbered.Set(0x10B, value);
+    VariantClear(&value);
+    const auto host = DispatchHostObject::Of(&numbered);
+    ASSERT_TRUE(host->Implements(ControlInterface::AccessTextBox));
+    EXPECT_EQ(host->GetProperty(u"Text").toText(), u"own number");
+
+    FakeObject unnamed;
+    unnamed.interfaces = {kAccessTextBoxInterface};
+    value = text(L"published number");
+    unnamed.Set(0x10B, value);
+    VariantClear(&value);
+    value = text(L"");
+    unnamed.Set(0x68, value); // OnKeyDown
+    VariantClear(&value);
+    const auto fallback = DispatchHostObject::Of(&unnamed);
+    ASSERT_TRUE(fallback->Implements(ControlInterface::AccessTextBox));
+    EXPECT_EQ(fallback->GetProperty(u"Text").toText(), u"published number");
+    fallback->PutProperty(u"OnKeyDown", u"[Event Procedure]");
+    EXPECT_EQ(std::wstring(V_BSTR(&unnamed.members[0x68])), L"[Event Procedure]");
+}
+
+// A control that names its default source without publishing its class.
+class NamedSource final : public IProvideClassInfo2 {
+public:
+    GUID source{};
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = iid == IID_IUnknown || iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2
+                   ? static_cast<IProvideClassInfo2*>(this)
+                   : nullptr;
+        return *out != nullptr ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override {
+        *info = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override {
+        if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
+            return E_INVALIDARG;
+        }
+        *guid = source;
+        return S_OK;
+    }
+};
+
+TEST(HostEventLayout, AGuessedEventInterfaceGivesWayToTheOneTheControlNames) {
+    const HostKind& dataCombo = *HostKindOf(ControlInterface::DataCombo);
+    const HostKind& forms = *HostKindOf(ControlInterface::FormsTextBox);
+    NamedSource control;
+    control.source = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+    const EventLayout named = EventLayoutOf(control, dataCombo);
+    EXPECT_TRUE(named.events == control.source);
+    EXPECT_FALSE(named.vtable);
+    EXPECT_EQ(named.changeId, 1);
+    EXPECT_EQ(named.keyDownId, -602);
+    EXPECT_EQ(named.keys, KeyArguments::Integers);
+
+    // A published event interface is kept, and a control that names none
+    // gets the guess.
+    const EventLayout kept = EventLayoutOf(control, forms);
+    EXPECT_TRUE(kept.events == forms.events);
+    EXPECT_EQ(kept.keys, KeyArguments::ReturnInteger);
+    FakeObject silent;
+    silent.interfaces = {kDataComboInterface};
+    EXPECT_TRUE(EventLayoutOf(silent, dataCombo).events == dataCombo.events);
+    EXPECT_EQ(EventLayoutOf(silent, *HostKindOf(ControlInterface::AccessTextBox)).keys,
+              KeyArguments::Variants);
 }
 
 } // namespace
