@@ -122,21 +122,20 @@ std::wstring rectText(const RECT& rect) {
 
 // The list window the control shows, when it is shown: a window of this
 // thread of the list's class, visible and higher than nothing.
+BOOL CALLBACK findShownList(HWND window, LPARAM found) {
+    wchar_t name[32] = {};
+    RECT rect{};
+    if (GetClassNameW(window, name, 32) > 0 && wcscmp(name, L"FillaheadList") == 0 &&
+        IsWindowVisible(window) && GetWindowRect(window, &rect) && rect.bottom > rect.top) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND shownList() {
     HWND shown = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM found) -> BOOL {
-            wchar_t name[32] = {};
-            RECT rect{};
-            if (GetClassNameW(window, name, 32) > 0 && wcscmp(name, L"FillaheadList") == 0 &&
-                IsWindowVisible(window) && GetWindowRect(window, &rect) && rect.bottom > rect.top) {
-                *reinterpret_cast<HWND*>(found) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&shown));
+    EnumThreadWindows(GetCurrentThreadId(), &findShownList, reinterpret_cast<LPARAM>(&shown));
     return shown;
 }
 

@@ -78,21 +78,20 @@ std::wstring nameOfLabel(const std::wstring& label) {
 
 // Whether a list of this thread's controls is open: a list window shown
 // (visible and higher than nothing).
+BOOL CALLBACK findShownList(HWND window, LPARAM found) {
+    wchar_t name[32] = {};
+    RECT rect{};
+    if (GetClassNameW(window, name, 32) > 0 && wcscmp(name, win32::kListWindowClass) == 0 &&
+        IsWindowVisible(window) && GetWindowRect(window, &rect) && rect.bottom > rect.top) {
+        *reinterpret_cast<bool*>(found) = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 bool listOpen() {
     bool open = false;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM found) -> BOOL {
-            wchar_t name[32] = {};
-            RECT rect{};
-            if (GetClassNameW(window, name, 32) > 0 && wcscmp(name, win32::kListWindowClass) == 0 &&
-                IsWindowVisible(window) && GetWindowRect(window, &rect) && rect.bottom > rect.top) {
-                *reinterpret_cast<bool*>(found) = true;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&open));
+    EnumThreadWindows(GetCurrentThreadId(), &findShownList, reinterpret_cast<LPARAM>(&open));
     return open;
 }
 
