@@ -619,30 +619,27 @@ void DemoForm::openSettings() {
 // new group has already is left as it is.
 void DemoForm::moveHistory(const std::wstring& from, const std::wstring& to) {
     const std::wstring folder = bufferFolder();
-    const std::wstring oldPrefix = fileNamePart(from) + L"-";
-    const std::wstring newPrefix = fileNamePart(to) + L"-";
-    WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((folder + oldPrefix + L"*.xml").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        note(L"no history of group " + quoted(from) + L" to move");
-        return;
-    }
-    std::vector<std::wstring> names;
-    do {
-        names.emplace_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
     int moved = 0;
     int kept = 0;
-    for (const std::wstring& name : names) {
-        const std::wstring source = folder + name;
-        const std::wstring target = folder + newPrefix + name.substr(oldPrefix.size());
+    // Only the files of this form's fields: "<group>-<field>.xml" of another
+    // group whose name begins like this one's stays where it is.
+    for (const Field& field : fields_) {
+        const std::wstring name = fileNamePart(fieldName(field.label)) + L".xml";
+        const std::wstring source = folder + fileNamePart(from) + L"-" + name;
+        const std::wstring target = folder + fileNamePart(to) + L"-" + name;
+        if (GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            continue;
+        }
         if (MoveFileExW(source.c_str(), target.c_str(), 0) ||
             CopyFileW(source.c_str(), target.c_str(), TRUE)) {
             ++moved;
         } else {
             ++kept;
         }
+    }
+    if (moved == 0 && kept == 0) {
+        note(L"no history of group " + quoted(from) + L" to move");
+        return;
     }
     note(L"history moved from " + quoted(from) + L" to " + quoted(to) + L": " +
          std::to_wstring(moved) + L" files" +
