@@ -102,9 +102,21 @@ void FillaheadControl::LocalTimer_Timer() {
     ignoreErrors([&] { foreground = desktop().GetForegroundWindow(); });
 
     // Has the binding changed? A container without type information
-    // is looked at afresh every pass until a .NET text box is bound.
+    // is looked at afresh every pass until a .NET text box is bound. A
+    // container that has no form to offer (an OLE host without extenders)
+    // leaves the form given through SetParent to be looked at instead:
+    // otherwise the failing test would end the binding on every pass.
     if (testIgnoringErrors([&] {
-            return objectOf(containerParent()).TypeName() == u"Object" && !CurrentNetTextBox_;
+            std::shared_ptr<HostObject> form;
+            try {
+                form = containerParent();
+            } catch (const AutomationError&) {
+                if (!ParentObject_) {
+                    throw;
+                }
+                form = ParentObject_;
+            }
+            return objectOf(form).TypeName() == u"Object" && !CurrentNetTextBox_;
         })) {
         changed = true;
     } else {

@@ -1,9 +1,12 @@
-// Fillahead demo: an address card whose fields remember what was typed.
+// Fillahead demo: an address card whose fields remember what was typed,
+// through the registered FillaheadControl.
 //
-//   FillaheadDemo.exe [--buffers FOLDER] [--transcript FILE]
+//   FillaheadDemo.exe [--buffers FOLDER] [--settings FILE] [--transcript FILE]
 //
-// --buffers keeps the history in FOLDER instead of the shared buffer folder;
-// --transcript writes what was offered, taken and stored, one line each.
+// --buffers keeps the history in FOLDER instead of where the settings say;
+// --settings keeps the control's settings in FILE instead of the user's
+// application data folder; --transcript writes what the user would have
+// seen, one line each.
 #include <windows.h>
 
 #include "demo/DemoForm.h"
@@ -22,6 +25,8 @@ fillahead::demo::DemoOptions parseOptions() {
         const std::wstring name = arguments[i];
         if (name == L"--buffers") {
             options.bufferFolder = arguments[++i];
+        } else if (name == L"--settings") {
+            options.settingsFile = arguments[++i];
         } else if (name == L"--transcript") {
             options.transcriptFile = arguments[++i];
         }
@@ -47,17 +52,26 @@ void becomeDpiAware() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int show) {
     becomeDpiAware();
-    fillahead::demo::DemoForm form(parseOptions());
-    if (!form.Create(instance, show)) {
+    // The control and the system's property frame are OLE objects.
+    if (FAILED(OleInitialize(nullptr))) {
         return 1;
     }
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (form.PreTranslate(message) || IsDialogMessageW(form.Window(), &message)) {
-            continue;
+    int result = 1;
+    {
+        fillahead::demo::DemoForm form(parseOptions());
+        if (form.Create(instance, show)) {
+            MSG message;
+            while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+                // The dialog manager: Tab, mnemonics, Return for OK.
+                if (IsWindow(form.Window()) && IsDialogMessageW(form.Window(), &message)) {
+                    continue;
+                }
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            result = static_cast<int>(message.wParam);
         }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
     }
-    return static_cast<int>(message.wParam);
+    OleUninitialize();
+    return result;
 }

@@ -3,6 +3,7 @@
 #include "library/ControlObject.h"
 #include "library/FillaheadObject.h"
 #include "library/FillaheadPageObject.h"
+#include "library/WindowForm.h"
 #include "library/generated/FillaheadLib.h"
 
 namespace fillahead::library {
@@ -18,6 +19,7 @@ const CreatableClass kCreatableClasses[] = {
     {CLSID_Fillahead, &FillaheadObject::Create},
     {CLSID_FillaheadControl, &FillaheadControlObject::Create},
     {CLSID_FillaheadPage, &FillaheadPageObject::Create},
+    {CLSID_WindowForm, &WindowFormObject::Create},
 };
 
 } // namespace

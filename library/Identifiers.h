@@ -33,6 +33,10 @@
 #define FILLAHEAD_IID_PAGE FD902EA9-CBC3-46DA-AB9F-43D96EC1456B
 #define FILLAHEAD_IID_PAGE_FIELD 8D5C2620-964F-43B9-8509-EC3A3F625829
 
+// Any Win32 window presented as a form the control can follow.
+#define FILLAHEAD_CLSID_WINDOW_FORM 998B6064-5AEC-4B36-B18F-69D115488ABF
+#define FILLAHEAD_IID_WINDOW_FORM D115FE85-44C0-40E1-A3D4-AED15E340CB1
+
 // clang-format on
 
 // The text of an identifier above as a string literal.

@@ -43,6 +43,13 @@ constexpr ClassEntry kClasses[] = {
      .progId = "FillaheadLib.FillaheadPage.2",
      .versionIndependentProgId = "FillaheadLib.FillaheadPage",
      .threadingModel = "Apartment"},
+    // Plain Win32 programs give it their window and the control their form.
+    {.name = "WindowForm",
+     .clsid = FILLAHEAD_BRACED(FILLAHEAD_CLSID_WINDOW_FORM),
+     .description = "Fillahead window form",
+     .progId = "FillaheadLib.WindowForm.2",
+     .versionIndependentProgId = "FillaheadLib.WindowForm",
+     .threadingModel = "Apartment"},
 };
 
 constexpr InterfaceEntry kInterfaces[] = {
@@ -57,6 +64,7 @@ constexpr InterfaceEntry kInterfaces[] = {
      InterfaceKind::Dispinterface},
     {"_FillaheadPage", FILLAHEAD_BRACED(FILLAHEAD_IID_PAGE), InterfaceKind::Dual},
     {"_FillaheadPageField", FILLAHEAD_BRACED(FILLAHEAD_IID_PAGE_FIELD), InterfaceKind::Dual},
+    {"_WindowForm", FILLAHEAD_BRACED(FILLAHEAD_IID_WINDOW_FORM), InterfaceKind::Dual},
 };
 
 } // namespace

@@ -99,7 +99,7 @@ ListSurfaceWin32::ListSurfaceWin32(ListSurfaceClient& client) : client_(client) 
         description.style = CS_HREDRAW | CS_VREDRAW | CS_DROPSHADOW;
         description.lpfnWndProc = &ListSurfaceWin32::WindowProc;
         description.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        description.lpszClassName = L"FillaheadList";
+        description.lpszClassName = kListWindowClass;
         return description;
     }());
 

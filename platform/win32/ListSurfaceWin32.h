@@ -23,6 +23,9 @@
 
 namespace fillahead::win32 {
 
+// The list window's class: the library's forms look for a shown list by it.
+inline constexpr wchar_t kListWindowClass[] = L"FillaheadList";
+
 class ListSurfaceWin32 final : public ListSurface {
 public:
     // Throws AutomationError (out of memory) when the window cannot be made.

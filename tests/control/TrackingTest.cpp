@@ -198,6 +198,22 @@ TEST_F(Tracking, SetParentRedirectsThePassesThatFollowIt) {
     EXPECT_EQ(fresh.control->ParentObject(), fresh.form);
 }
 
+TEST_F(Tracking, AControlWithoutAFormFromItsContainerKeepsTheFormGivenThroughSetParent) {
+    // An OLE host without extenders: the container has no form to offer.
+    h.container->parentFails = true;
+    h.control->SetParent(h.form);
+    a->Type(u"ap");
+    ASSERT_TRUE(h.engine().Visible());
+    h.tick();
+    h.tick();
+    EXPECT_TRUE(h.engine().Visible()) << "the binding lasts from pass to pass";
+    EXPECT_EQ(h.stored("Field1"), "apple,apricot") << "nothing stored while the user types";
+    h.form->Focus(b);
+    h.tick();
+    EXPECT_EQ(toUtf8(h.control->CurrentControlName()), "Field2");
+    EXPECT_EQ(h.stored("Field1"), "apple,apricot,ap");
+}
+
 TEST(TrackingNet, TheTextIsPolledAndEachDistinctTextReachesTheEngineOnce) {
     ControlHarness h(SimulatedForm::Host::DotNet);
     auto box = h.form->Add(SimulatedKind::NetTextBox, u"txtName");

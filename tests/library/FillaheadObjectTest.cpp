@@ -300,7 +300,9 @@ TEST(FillaheadObject, TheTypeLibraryHasItsVersionHelpFileEnumerationsAndNothingE
                            L"FillaheadControl\n"
                            L"_FillaheadPageField\n"
                            L"_FillaheadPage\n"
-                           L"FillaheadPage\n");
+                           L"FillaheadPage\n"
+                           L"_WindowForm\n"
+                           L"WindowForm\n");
 }
 
 TEST(FillaheadObject, StartsWithItsDefaultsWithoutAnyInitialisation) {

@@ -152,17 +152,19 @@ GUID GuidOf(std::string_view braced) {
 // proves they still read them alike.
 TEST(RegistrationTable, NamesTheTypeLibrarysOwnIdentifiers) {
     EXPECT_TRUE(IsEqualGUID(GuidOf(TypeLibrary().libid), LIBID_FillaheadLib));
-    const GUID classes[] = {CLSID_Fillahead, CLSID_FillaheadControl, CLSID_FillaheadPage};
+    const GUID classes[] = {CLSID_Fillahead, CLSID_FillaheadControl, CLSID_FillaheadPage,
+                            CLSID_WindowForm};
     ASSERT_EQ(Classes().size(), std::size(classes));
     for (std::size_t i = 0; i < std::size(classes); ++i) {
         EXPECT_TRUE(IsEqualGUID(GuidOf(Classes()[i].clsid), classes[i])) << Classes()[i].name;
     }
     // The registry's MiscStatus is what the control answers.
     EXPECT_EQ(Classes()[1].miscStatus, kControlMiscStatus);
-    const GUID interfaces[] = {
-        IID__Fillahead,          DIID___Fillahead,    IID__FillaheadRecordset,
-        IID__FillaheadFields,    IID__FillaheadField, IID__FillaheadControl,
-        DIID___FillaheadControl, IID__FillaheadPage,  IID__FillaheadPageField};
+    const GUID interfaces[] = {IID__Fillahead,          DIID___Fillahead,
+                               IID__FillaheadRecordset, IID__FillaheadFields,
+                               IID__FillaheadField,     IID__FillaheadControl,
+                               DIID___FillaheadControl, IID__FillaheadPage,
+                               IID__FillaheadPageField, IID__WindowForm};
     ASSERT_EQ(Interfaces().size(), std::size(interfaces));
     for (std::size_t i = 0; i < std::size(interfaces); ++i) {
         EXPECT_TRUE(IsEqualGUID(GuidOf(Interfaces()[i].iid), interfaces[i]))
