@@ -158,19 +158,7 @@ HRESULT FillaheadControlObject::get_BoundText(BSTR* Text) {
 }
 
 HRESULT FillaheadControlObject::get_Recordset(IDispatch** Recordset) {
-    return get(Recordset, [&]() -> IDispatch* {
-        const std::shared_ptr<fillahead::Recordset> current = control_->Recordset();
-        if (!current) {
-            return nullptr;
-        }
-        if (!recordsetObject_ || recordsetOfObject_.lock() != current) {
-            recordsetObject_ = RecordsetDispatch(current);
-            recordsetOfObject_ = current;
-        }
-        IDispatch* handedOut = nullptr;
-        recordsetObject_.CopyTo(&handedOut);
-        return handedOut;
-    });
+    return get(Recordset, [&] { return recordsetHandout_.HandOut(control_->Recordset()); });
 }
 
 HRESULT FillaheadControlObject::putref_Recordset(IDispatch* Recordset) {

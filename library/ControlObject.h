@@ -35,6 +35,7 @@
 #include "library/ConnectionPoint.h"
 #include "library/Dispatch.h"
 #include "library/ErrorInfo.h"
+#include "library/RecordsetObject.h"
 #include "library/SiteContainer.h"
 #include "library/generated/FillaheadLib.h"
 #include "platform/win32/Handles.h"
@@ -259,9 +260,7 @@ private:
     // IPersistStorage's storage, between Load or InitNew and HandsOffStorage.
     ComPtr<IStorage> storage_;
 
-    // The automation object last handed out for the engine's record set.
-    ComPtr<IDispatch> recordsetObject_;
-    std::weak_ptr<fillahead::Recordset> recordsetOfObject_;
+    RecordsetHandout recordsetHandout_;
 };
 
 template <typename Body>

@@ -48,8 +48,7 @@ void FillaheadObject::detach() noexcept {
         engine_->SetPropertyChangedHandler(nullptr);
         engine_.reset();
     }
-    recordsetObject_.Reset();
-    recordsetOfObject_.reset();
+    recordsetHandout_.Reset();
 }
 
 fillahead::Fillahead& FillaheadObject::engine() {
@@ -217,19 +216,7 @@ HRESULT FillaheadObject::About() {
 }
 
 HRESULT FillaheadObject::get_Recordset(IDispatch** Recordset) {
-    return get(Recordset, [&]() -> IDispatch* {
-        const std::shared_ptr<fillahead::Recordset>& current = engine().Recordset();
-        if (!current) {
-            return nullptr;
-        }
-        if (!recordsetObject_ || recordsetOfObject_.lock() != current) {
-            recordsetObject_ = RecordsetDispatch(current);
-            recordsetOfObject_ = current;
-        }
-        IDispatch* handedOut = nullptr;
-        recordsetObject_.CopyTo(&handedOut);
-        return handedOut;
-    });
+    return get(Recordset, [&] { return recordsetHandout_.HandOut(engine().Recordset()); });
 }
 
 HRESULT FillaheadObject::putref_Recordset(IDispatch* Recordset) {

@@ -26,6 +26,7 @@
 #include "library/ConnectionPoint.h"
 #include "library/Dispatch.h"
 #include "library/ErrorInfo.h"
+#include "library/RecordsetObject.h"
 #include "library/generated/FillaheadLib.h"
 
 #include <ocidl.h>
@@ -145,10 +146,7 @@ private:
     Initialisation initialisation_ = Initialisation::None;
     bool dirty_ = false;
     ConnectionPoint& events_;
-    // The automation object last handed out for the engine's record set, so
-    // that asking twice gives the same object.
-    ComPtr<IDispatch> recordsetObject_;
-    std::weak_ptr<fillahead::Recordset> recordsetOfObject_;
+    RecordsetHandout recordsetHandout_;
 };
 
 template <typename Body>

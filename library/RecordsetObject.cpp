@@ -285,4 +285,22 @@ HRESULT FieldObject::InterfaceSupportsErrorInfo(REFIID iid) {
     return iid == IID__FillaheadField ? S_OK : S_FALSE;
 }
 
+IDispatch* RecordsetHandout::HandOut(const std::shared_ptr<fillahead::Recordset>& current) {
+    if (!current) {
+        return nullptr;
+    }
+    if (!object_ || recordset_.lock() != current) {
+        object_ = RecordsetDispatch(current);
+        recordset_ = current;
+    }
+    IDispatch* handedOut = nullptr;
+    object_.CopyTo(&handedOut);
+    return handedOut;
+}
+
+void RecordsetHandout::Reset() noexcept {
+    object_.Reset();
+    recordset_.reset();
+}
+
 } // namespace fillahead::library

@@ -41,6 +41,20 @@ ComPtr<IDispatch> RecordsetDispatch(std::shared_ptr<fillahead::Recordset> record
 // mismatch (13).
 std::shared_ptr<fillahead::Recordset> RecordsetOf(IDispatch* object);
 
+// The automation object an engine's or control's Recordset property hands
+// out: the same object as long as the record set stays the same, so that a
+// host asking twice gets one object.
+class RecordsetHandout {
+public:
+    // A new reference for the caller; null for no record set.
+    IDispatch* HandOut(const std::shared_ptr<fillahead::Recordset>& current);
+    void Reset() noexcept;
+
+private:
+    ComPtr<IDispatch> object_;
+    std::weak_ptr<fillahead::Recordset> recordset_;
+};
+
 class RecordsetObject final
     : public ComObject<Dispatch<_FillaheadRecordset>, ISupportErrorInfo, IRecordsetAccess> {
 public:
