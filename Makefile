@@ -53,7 +53,7 @@ fuzz: deps
 	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFILLAHEAD_TESTS=OFF \
 	  -DFILLAHEAD_BENCHMARKS=OFF -DFILLAHEAD_FUZZERS=ON \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-	cmake --build $(FUZZ) -j$(JOBS)
+	cmake --build $(FUZZ) -j$(JOBS) --target rowset_xml_fuzzer recordset_filter_fuzzer
 
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure -j$(JOBS)
