@@ -221,23 +221,10 @@ bool parseValue(VARTYPE type, const std::wstring& text, VARIANT& value) {
 }
 
 // What the form puts around its control: its name and its parent.
-class Extender final : public ComBase<IDispatch> {
+class Extender final : public ComBase<DispatchWithoutTypes> {
 public:
     Extender(std::wstring name, IDispatch* parent) : name_(std::move(name)), parent_(parent) {}
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info != nullptr) {
-            *info = nullptr;
-        }
-        return DISP_E_BADINDEX;
-    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
         if (names == nullptr || ids == nullptr || count != 1) {
@@ -441,7 +428,7 @@ bool SettingsBag::Save(const std::wstring& path, std::wstring& error) const {
 // --- The site ---
 
 class ControlSite final
-    : public ComBase<IOleClientSite, IOleControlSite, IOleInPlaceSite, IDispatch> {
+    : public ComBase<IOleClientSite, IOleControlSite, IOleInPlaceSite, DispatchWithoutTypes> {
 public:
     ControlSite(HWND form, std::wstring name, IDispatch* formObject)
         : form_(form), extender_(Make<Extender>(std::move(name), formObject)) {}
@@ -520,19 +507,6 @@ public:
     HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
 
     // IDispatch: the ambient properties; the form runs (UserMode True).
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info != nullptr) {
-            *info = nullptr;
-        }
-        return DISP_E_BADINDEX;
-    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return DISP_E_UNKNOWNNAME;
     }

@@ -64,6 +64,25 @@ private:
     ULONG references_ = 1;
 };
 
+// IDispatch for the demo's objects, which publish no type information:
+// callers reach their members by DISPID or by name only.
+class DispatchWithoutTypes : public IDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count == nullptr) {
+            return E_POINTER;
+        }
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info != nullptr) {
+            *info = nullptr;
+        }
+        return DISP_E_BADINDEX;
+    }
+};
+
 // A new object of the demo, owned by the returned pointer.
 template <typename Object, typename... Args>
 ComPtr<Object> Make(Args&&... args) {

@@ -152,24 +152,11 @@ std::wstring defaultSettingsFile() {
 } // namespace
 
 // The control's events, for the transcript and the status line.
-class ControlEvents final : public ComBase<IDispatch> {
+class ControlEvents final : public ComBase<DispatchWithoutTypes> {
 public:
     explicit ControlEvents(DemoForm& form) : form_(&form) {}
     void Detach() { form_ = nullptr; }
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count == nullptr) {
-            return E_POINTER;
-        }
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info != nullptr) {
-            *info = nullptr;
-        }
-        return DISP_E_BADINDEX;
-    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return DISP_E_UNKNOWNNAME;
     }
