@@ -47,6 +47,18 @@ struct FileStamp {
 extern const std::int64_t kTicksPerSecond;
 std::int64_t now();
 
+// Whether any later write to the file would show in its stamp: its last
+// write lies more than one tick of its file system's clock back. Times kept
+// to the second (FAT counts in two) take seconds for that; a time with a
+// fraction of a second comes from a clock that ticks at least every few
+// milliseconds (Windows about 16, Linux a jiffy, exFAT 10), so a tenth of a
+// second is ample.
+inline bool settled(const FileStamp& stamp) {
+    const bool wholeSeconds = stamp.modified % kTicksPerSecond == 0;
+    const std::int64_t settleTime = wholeSeconds ? 3 * kTicksPerSecond : kTicksPerSecond / 10;
+    return stamp.modified < now() - settleTime;
+}
+
 // A failure the system reported: its code (errno, or GetLastError) and its
 // text. A default SystemError is success.
 struct SystemError {

@@ -94,7 +94,7 @@ void removeStaleTemporaries(const Text& path) {
     }
 }
 
-FileSnapshot readWholeFile(const Text& path, std::int64_t identityIfModifiedBefore) {
+FileSnapshot readWholeFile(const Text& path, bool identityIfSettled) {
     fileio::File file;
     if (const fileio::SystemError error = file.openForReading(path)) {
         throw AutomationError(error::OpeningFile,
@@ -110,7 +110,7 @@ FileSnapshot readWholeFile(const Text& path, std::int64_t identityIfModifiedBefo
         // The open handle keeps its file: only its size and times can move.
         error = file.sizeAndTimes(after);
     }
-    if (!error && snapshot.stamp.modified < identityIfModifiedBefore) {
+    if (!error && identityIfSettled && fileio::settled(snapshot.stamp)) {
         error = file.identity(snapshot.stamp);
     }
     if (error) {
@@ -158,6 +158,10 @@ fileio::FileStamp replaceFileAtomically(const Text& path, std::string_view conte
     if (const auto error = attempt(ReplaceStep::Flush, [&] { return file.flush(); })) {
         fail(u"flushing to disk failed", error);
     }
+    // Which file was written, to tell it from one another program may put in
+    // its place before it is stamped below.
+    fileio::FileStamp written;
+    const bool knowsWritten = !file.identity(written);
     if (const auto error = attempt(ReplaceStep::Close, [&] { return file.close(); })) {
         fail(u"closing the written file failed", error);
     }
@@ -170,10 +174,13 @@ fileio::FileStamp replaceFileAtomically(const Text& path, std::string_view conte
         failSave(path, u"forcing the replacement to disk failed", error);
     }
     fileio::FileStamp stamp;
-    if (fileio::stampOf(path, stamp)) {
-        // Written and in place; only the identity for later comparisons is
+    if (fileio::stampOf(path, stamp, knowsWritten)) {
+        // Written and in place; only the stamp for later comparisons is
         // missing, and an empty stamp never matches a real file.
-        stamp = {};
+        return {};
+    }
+    if (!knowsWritten || !stamp.sameIdentity(written)) {
+        stamp.hasIdentity = false; // describes whatever is there now
     }
     return stamp;
 }

@@ -28,13 +28,14 @@ struct FileSnapshot {
     bool stampMatchesBytes = false;
 };
 
-// The whole file with its size and times, and its identity when it was last
-// written before identityIfModifiedBefore (fileio::now() ticks). 3002 when
-// it cannot be opened, 3003 when reading fails.
-FileSnapshot readWholeFile(const Text& path, std::int64_t identityIfModifiedBefore = 0);
+// The whole file with its size and times, and its identity when asked for
+// and the file has settled (fileio::settled). 3002 when it cannot be opened,
+// 3003 when reading fails.
+FileSnapshot readWholeFile(const Text& path, bool identityIfSettled = false);
 
-// Replaces path with content; returns the new file's size and times (no
-// identity: a file this young is compared by its bytes). On failure 3004
+// Replaces path with content; returns the new file's stamp, with its
+// identity when the file in place is provably the one written (no other
+// program replaced it in between), else without. On failure 3004
 // naming the file and no temporary left behind; the old file is intact,
 // unless only forcing the rename to disk failed: the new content is then in
 // place but may not survive a power cut.

@@ -14,11 +14,6 @@
 namespace fillahead {
 namespace {
 
-// A file written this recently may be written again within the same tick of
-// its file system's clock (two seconds on FAT) without its stamp changing, so
-// such a stamp alone does not prove the content unchanged.
-constexpr std::int64_t kStampSettleSeconds = 3;
-
 [[noreturn]] void raise(std::int32_t number) {
     throw AutomationError(number);
 }
@@ -39,10 +34,19 @@ std::optional<TextView> viewOf(const std::optional<Text>& text) {
 // written there.
 struct FileTie {
     fileio::FileStamp stamp;
-    // The file's bytes, kept while the stamp is too young to prove anything:
+    // Whether the stamp was taken of the very file the bytes came from or
+    // went to.
+    bool stampOfTheseBytes = false;
+    // The file's bytes, kept until the stamp alone can prove them unchanged:
     // as written, or as read (either kept as it was made, never copied).
     std::variant<std::monostate, std::string, UninitialisedVector<char>> bytes;
 
+    // A file written within its file system's last clock tick may be written
+    // again without its stamp changing; once settled, any change shows in
+    // its size, times or identity.
+    bool stampSuffices() const {
+        return stampOfTheseBytes && stamp.hasIdentity && fileio::settled(stamp);
+    }
     bool keepsBytes() const noexcept { return bytes.index() != 0; }
     bool holds(const UninitialisedVector<char>& read) const {
         const std::string_view other(read.data(), read.size());
@@ -54,23 +58,19 @@ struct FileTie {
     }
 };
 
-// A file last written before this can no longer change without its stamp.
-std::int64_t settledBefore() {
-    return fileio::now() - kStampSettleSeconds * fileio::kTicksPerSecond;
-}
-
 // Reads the identity of a settled file only: the bytes decide for others.
 FileSnapshot readFile(const Text& path) {
-    return readWholeFile(path, settledBefore());
+    return readWholeFile(path, true);
 }
 
 template <typename Bytes>
-std::optional<FileTie> tieTo(const fileio::FileStamp& stamp, Bytes&& bytes, bool mayTrustStamp) {
+std::optional<FileTie> tieTo(const fileio::FileStamp& stamp, Bytes&& bytes,
+                             bool stampOfTheseBytes) {
     if (stamp == fileio::FileStamp{}) {
         return std::nullopt;
     }
-    FileTie tie{stamp, std::monostate{}};
-    if (!mayTrustStamp || !stamp.hasIdentity || stamp.modified >= settledBefore()) {
+    FileTie tie{stamp, stampOfTheseBytes, std::monostate{}};
+    if (!tie.stampSuffices()) {
         tie.bytes = std::forward<Bytes>(bytes);
     }
     return tie;
@@ -79,7 +79,7 @@ std::optional<FileTie> tieTo(const fileio::FileStamp& stamp, Bytes&& bytes, bool
 // Whether the file at path still holds what tie describes, and when that
 // took reading it, what was read.
 bool stillHolds(const FileTie& tie, const Text& path, std::optional<FileSnapshot>& snapshot) {
-    if (!tie.keepsBytes()) {
+    if (!tie.keepsBytes() || tie.stampSuffices()) {
         bool same = false;
         return !fileio::matchesStamp(path, tie.stamp, same) && same;
     }
@@ -313,13 +313,15 @@ void MemoryRecordset::Open(const Text& path) {
     if (impl_->open) {
         raise(error::ObjectOpen);
     }
-    removeStaleTemporaries(path);
     std::optional<FileSnapshot> snapshot;
     std::optional<FileTie> reusedTie;
     if (std::unique_ptr<RecordTable> reused = impl_->takeRetainedFor(path, snapshot, reusedTie)) {
         impl_->install(std::move(reused), std::move(reusedTie));
         return;
     }
+    // Loading and saving clear away what crashed saves left behind; taking
+    // back the content this record set last held, unchanged, reads nothing.
+    removeStaleTemporaries(path);
     if (!snapshot) {
         snapshot = readFile(path);
     }
@@ -560,9 +562,9 @@ MemoryRecordset::BoundedSave MemoryRecordset::SaveWithin(const Text& path,
         }
         impl.dropSlot(first);
     }
-    // Another program may have replaced the file since: the first reopen
-    // compares content, whatever the stamp says.
-    impl.source = tieTo(stamp, std::move(document), false);
+    // A stamp without identity may be another program's file: then the
+    // bytes decide.
+    impl.source = tieTo(stamp, std::move(document), stamp.hasIdentity);
     impl.unmodified = true;
     impl.fromNoFile = false;
     return result;

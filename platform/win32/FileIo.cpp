@@ -69,13 +69,8 @@ SystemError sizeAndTimesFromHandle(HANDLE handle, FileStamp& out) {
     return {};
 }
 
-// The volume query is the costly part (about 1 ms under Wine, which asks its
-// mount manager); the file index alone is a query of the file.
-SystemError identityFromHandle(HANDLE handle, FileStamp& out) {
-    DWORD serial = 0;
-    if (!GetVolumeInformationByHandleW(handle, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
-        return lastError();
-    }
+// The file index alone: a query of the file itself.
+SystemError fileIndexFromHandle(HANDLE handle, std::uint64_t& index) {
     IO_STATUS_BLOCK status{};
     FILE_INTERNAL_INFORMATION internal{};
     const NTSTATUS result = NtQueryInformationFile(handle, &status, &internal, sizeof internal,
@@ -83,9 +78,24 @@ SystemError identityFromHandle(HANDLE handle, FileStamp& out) {
     if (result < 0) {
         return errorFrom(RtlNtStatusToDosError(result));
     }
+    index = static_cast<std::uint64_t>(internal.IndexNumber.QuadPart);
+    return {};
+}
+
+// The volume query is the costly part (about 1 ms under Wine, which asks its
+// mount manager).
+SystemError identityFromHandle(HANDLE handle, FileStamp& out) {
+    DWORD serial = 0;
+    if (!GetVolumeInformationByHandleW(handle, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
+        return lastError();
+    }
+    std::uint64_t index = 0;
+    if (const SystemError error = fileIndexFromHandle(handle, index)) {
+        return error;
+    }
     out.hasIdentity = true;
     out.volume = serial;
-    out.fileId = static_cast<std::uint64_t>(internal.IndexNumber.QuadPart);
+    out.fileId = index;
     return {};
 }
 
@@ -240,10 +250,13 @@ SystemError matchesStamp(const Text& path, const FileStamp& expected, bool& same
     FileStamp current;
     SystemError error = sizeAndTimesFromHandle(handle, current);
     if (!error && current.sameSizeAndTimes(expected)) {
+        // The file index alone: a path whose file kept its size and times
+        // still lies on the volume it lay on.
+        std::uint64_t index = 0;
         if (expected.hasIdentity) {
-            error = identityFromHandle(handle, current);
+            error = fileIndexFromHandle(handle, index);
         }
-        same = !error && (!expected.hasIdentity || current.sameIdentity(expected));
+        same = !error && (!expected.hasIdentity || index == expected.fileId);
     }
     CloseHandle(handle);
     return error;

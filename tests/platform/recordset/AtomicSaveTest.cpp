@@ -169,11 +169,16 @@ TEST(AtomicSave, StaleTemporariesAreRemovedYoungOnesKept) {
     records.Save(folder.path("buffer.xml"));
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"b.xml.2e-3.fillahead-tmp", "buffer.xml",
                                                         "keep.xml", "note.tmp"}));
-    // Loading cleans up too.
+    // Loading cleans up too; taking back what the record set saved reads
+    // nothing, the folder included.
     writeBytes(folder.path("c.xml.1-1.fillahead-tmp"), "partial");
     std::filesystem::last_write_time(toPath(folder.path("c.xml.1-1.fillahead-tmp")), old);
     records.Close();
     records.Open(folder.path("buffer.xml"));
+    EXPECT_EQ(folder.names().size(), 5U);
+    MemoryRecordset loading;
+    loading.AppendField({u"SavedStringField", 8, 255, -1});
+    loading.Open(folder.path("buffer.xml"));
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"b.xml.2e-3.fillahead-tmp", "buffer.xml",
                                                         "keep.xml", "note.tmp"}));
 }

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace fillahead {
 namespace {
@@ -289,6 +291,37 @@ TEST(Recordset, TellsWhetherItsFileChangedSinceItWasReadOrWritten) {
     fresh.Open();
     writeBytes(path, bytes);
     EXPECT_FALSE(fresh.FileUnchanged(path));
+}
+
+// Once the file system's clock has moved on, the stamp alone judges the file
+// that was saved: a rewrite shows in its times, a replacement that keeps the
+// size and the time of modification in its identity or change time.
+TEST(Recordset, ASettledSavedFileIsJudgedByItsStamp) {
+    TemporaryFolder folder;
+    const Text path = folder.path("buffer.xml");
+    MemoryRecordset records;
+    fill(records, {u"alpha", u"bravo"});
+    records.Save(path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    EXPECT_TRUE(records.FileUnchanged(path));
+
+    std::string bytes = readBytes(path);
+    bytes.replace(bytes.find("alpha"), 5, "ALPHA");
+    writeBytes(path, bytes);
+    EXPECT_FALSE(records.FileUnchanged(path));
+
+    records.Save(path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    const auto modified = std::filesystem::last_write_time(toPath(path));
+    writeBytes(folder.path("copy.xml"), bytes);
+    std::filesystem::last_write_time(toPath(folder.path("copy.xml")), modified);
+    std::filesystem::rename(toPath(folder.path("copy.xml")), toPath(path));
+    EXPECT_FALSE(records.FileUnchanged(path));
+
+    // A reopening takes back what the file holds, not what was saved.
+    records.Close();
+    records.Open(path);
+    EXPECT_EQ(render(records), "ALPHA\nbravo\n");
 }
 
 // A history kept within a size drops its oldest row in the save that takes
