@@ -13,8 +13,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 namespace fillahead::bench {
 namespace {
@@ -113,6 +115,42 @@ void BM_Commit(benchmark::State& state) {
 }
 // 1: the default limit, which the file exceeds; 100: no trimming.
 BENCHMARK(BM_Commit)->ArgName("limit_MB")->Arg(100)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// The key that shows the list again at 20,000 values, a person's pause after
+// a commit (1), which closed the buffer, or after a key that matched nothing
+// (0).
+void BM_KeyAfterCommit(benchmark::State& state) {
+    const bool afterCommit = state.range(0) != 0;
+    const auto folder = benchFolder() / "key-after-commit";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::filesystem::copy_file(toPath(bufferFile(20000)), folder / "Bench-Commit.xml");
+    auto engine = engineServing(20000);
+    engine->LetGlobalBufferLocation(fromPath(folder));
+    engine->LetGlobalBufferSize(100);
+    engine->OnControlChange(u"Commit", u"");
+    std::size_t counter = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (afterCommit) {
+            engine->OnTextChange(asciiToText("new value " + std::to_string(counter++)));
+            engine->CloseList();
+        } else {
+            engine->OnTextChange(u"qxzv");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        state.ResumeTiming();
+        engine->OnTextChange(u"ma");
+    }
+    engine.reset();
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_KeyAfterCommit)
+    ->ArgName("after_commit")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(20)
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace fillahead::bench

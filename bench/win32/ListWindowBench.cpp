@@ -2,8 +2,9 @@
 // every key the time from OnTextChange to the painted list (the list and its
 // scroll bar drawn, nothing left to paint; "in call" is the mean part of it
 // until OnTextChange returned) and the Win32 calls it took, on
-// histories of 1,000 and 20,000 values; then storing a value with and without
-// trimming, and the key after it, which loads the buffer again.
+// histories of 1,000 and 20,000 values, beside what a plain popup costs the
+// platform; then storing a value with and without trimming, and the key after
+// it, which opens the buffer again.
 //
 // Timed with QueryPerformanceCounter; run it under Wine with
 // `make bench-windows`. Options: --pace <ms between keys> (default 100),
@@ -271,8 +272,11 @@ void typingBench(Host& host, std::size_t values, const char* label, std::chrono:
     }
 }
 
-// What any repaint costs here: a plain topmost popup of the list's size,
-// filled on every paint, invalidated and painted once per key.
+// What the platform itself costs here, with a plain topmost popup of the
+// list's size that is filled on every paint: a repaint (the least a key
+// that changes the list can cost), and showing it again with and without
+// the system's scroll bar in it (the least a key that shows the list again
+// can cost).
 LRESULT CALLBACK plainPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_PAINT) {
         PAINTSTRUCT paint{};
@@ -291,24 +295,51 @@ void plainPopupBench(std::chrono::milliseconds pace, int keys) {
     description.hInstance = GetModuleHandleW(nullptr);
     description.lpszClassName = L"FillaheadBenchPlainPopup";
     RegisterClassExW(&description);
+    constexpr int kWidth = 320;
+    constexpr int kHeight = 170;
     HWND popup = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW,
-                                 description.lpszClassName, L"", WS_POPUP, 120, 144, 320, 170,
-                                 nullptr, nullptr, description.hInstance, nullptr);
+                                 description.lpszClassName, L"", WS_POPUP, 120, 144, kWidth,
+                                 kHeight, nullptr, nullptr, description.hInstance, nullptr);
+    static const double perMillisecond = ticksPerMillisecond();
+    // Calls the harness makes here are its own: only times are kept.
+    auto time = [&](auto&& key) {
+        const std::int64_t start = now();
+        key();
+        const std::int64_t returned = now();
+        UncountedRedrawWindow(popup, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        return KeyResult{static_cast<double>(now() - start) / perMillisecond,
+                         static_cast<double>(returned - start) / perMillisecond, CallCounts{}};
+    };
     SetWindowPos(popup, HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    Group group;
-    static const double perMillisecond = ticksPerMillisecond();
+    Group repaint;
     for (int key = 0; key < keys; ++key) {
         idle(pace);
-        const CallCounts before = CountedCalls();
-        const std::int64_t start = now();
-        InvalidateRect(popup, nullptr, FALSE);
-        UncountedRedrawWindow(popup, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        const double milliseconds = static_cast<double>(now() - start) / perMillisecond;
-        group.add({milliseconds, milliseconds, difference(CountedCalls(), before)});
+        repaint.add(time([&] { InvalidateRect(popup, nullptr, FALSE); }));
+    }
+    printGroup("-", "popup repaint", repaint);
+
+    for (const bool withScrollBar : {false, true}) {
+        if (withScrollBar) {
+            HWND bar = CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE | SBS_VERT,
+                                       kWidth - GetSystemMetrics(SM_CXVSCROLL), 0,
+                                       GetSystemMetrics(SM_CXVSCROLL), kHeight, popup, nullptr,
+                                       description.hInstance, nullptr);
+            SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, 999, 8, 0, 0};
+            SetScrollInfo(bar, SB_CTL, &info, FALSE);
+        }
+        Group shown;
+        for (int key = 0; key < keys / 2; ++key) {
+            ShowWindow(popup, SW_HIDE);
+            idle(pace);
+            shown.add(time([&] {
+                SetWindowPos(popup, HWND_TOPMOST, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+            }));
+        }
+        printGroup("-", withScrollBar ? "popup+bar shown" : "popup shown", shown);
     }
     DestroyWindow(popup);
-    printGroup("-", "plain popup", group);
 }
 
 // Storing a new value into a history of 20,000 values, within a folder limit
@@ -370,7 +401,9 @@ int run(int argc, char** argv) {
     Host host;
 
     std::printf("Key to painted list under the real list window, %lld ms between keys, %d rounds "
-                "of %zu keys;\ncalls are Win32 calls per key.\n\n",
+                "of %zu keys;\ncalls are Win32 calls per key. The popup rows are the platform's "
+                "own cost: a plain popup\nrepainted, and shown again without and with the "
+                "system's scroll bar.\n\n",
                 static_cast<long long>(pace.count()), rounds, typing().size());
     printHeader();
     typingBench(host, 1000, "1,000", pace, rounds);
