@@ -548,7 +548,11 @@ std::uint32_t SearchIndex::rowAt(std::size_t offset, std::uint32_t hint) const n
 const std::vector<std::uint64_t>& SearchIndex::signatures() const {
     // Built on the first search, and for rows added since on the next one.
     const std::uint32_t rows = rowCount();
-    signatures_.reserve(rows);
+    // Room for all at once on the first search; rows added later grow it as
+    // any vector grows, not by one row per commit (a copy of them all).
+    if (signatures_.empty()) {
+        signatures_.reserve(rows);
+    }
     for (std::uint32_t row = static_cast<std::uint32_t>(signatures_.size()); row < rows; ++row) {
         signatures_.push_back(
             signatureOf(bytes_.data() + starts_[row] + 1, bytes_.data() + starts_[row + 1]));

@@ -180,6 +180,13 @@ TEST(RecordsetFilter, NarrowingWhileTypingFindsWhatAFreshSearchFinds) {
     EXPECT_EQ(records.FieldValue(u"SavedStringField"), Variant(u"no match"));
     check(u"mari");
     check(u"");
+    // One row stored after another, each followed by a search, as commits
+    // and the next key do.
+    for (const Text& added : {Text(u"MARIA 1"), Text(u"2 nothing"), Text(u"x maria")}) {
+        records.AddNew(u"SavedStringField", added);
+        values.push_back(added);
+        check(u"maria");
+    }
 }
 
 } // namespace
