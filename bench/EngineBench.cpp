@@ -3,7 +3,8 @@
 // 1,000,000 values, and one commit (CloseList of a new value into a buffer of
 // 20,000 values: reload, duplicate check, add, save), alone in its folder
 // within a limit it keeps or, at the default 1 MB, exceeds (so that every
-// commit trims the buffer's oldest value).
+// commit trims the buffer's oldest value); and the key after a commit, which
+// opens the buffer again, beside the same key after one that matched nothing.
 #include "bench/SampleValues.h"
 #include "engine/Fillahead.h"
 #include "platform/Path.h"
