@@ -34,16 +34,20 @@
 namespace fillahead::bench {
 namespace {
 
-double ticksPerMillisecond() {
-    LARGE_INTEGER frequency{};
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(frequency.QuadPart) / 1000.0;
-}
-
 std::int64_t now() {
     LARGE_INTEGER counter{};
     QueryPerformanceCounter(&counter);
     return counter.QuadPart;
+}
+
+// From one reading of now() to another, in milliseconds.
+double milliseconds(std::int64_t from, std::int64_t to) {
+    static const double ticksPerMillisecond = [] {
+        LARGE_INTEGER frequency{};
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    return static_cast<double>(to - from) / ticksPerMillisecond;
 }
 
 // Lets the program's windows handle what is waiting for that long, as the
@@ -186,10 +190,7 @@ KeyResult timeKey(Fillahead& engine, const Text& text) {
     const std::int64_t returned = now();
     UncountedRedrawWindow(reinterpret_cast<HWND>(static_cast<std::intptr_t>(engine.hWnd())),
                           nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const std::int64_t end = now();
-    static const double perMillisecond = ticksPerMillisecond();
-    return {static_cast<double>(end - start) / perMillisecond,
-            static_cast<double>(returned - start) / perMillisecond,
+    return {milliseconds(start, now()), milliseconds(start, returned),
             difference(CountedCalls(), before)};
 }
 
@@ -309,15 +310,13 @@ void plainPopupBench(std::chrono::milliseconds pace, int keys) {
     HWND popup = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW,
                                  description.lpszClassName, L"", WS_POPUP, 120, 144, kWidth,
                                  kHeight, nullptr, nullptr, description.hInstance, nullptr);
-    static const double perMillisecond = ticksPerMillisecond();
     // Calls the harness makes here are its own: only times are kept.
     auto time = [&](auto&& key) {
         const std::int64_t start = now();
         key();
         const std::int64_t returned = now();
         UncountedRedrawWindow(popup, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        return KeyResult{static_cast<double>(now() - start) / perMillisecond,
-                         static_cast<double>(returned - start) / perMillisecond, CallCounts{}};
+        return KeyResult{milliseconds(start, now()), milliseconds(start, returned), CallCounts{}};
     };
     SetWindowPos(popup, HWND_TOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
@@ -358,7 +357,6 @@ void plainPopupBench(std::chrono::milliseconds pace, int keys) {
 // the next key. With the real list window, and with the engine alone.
 void commitBench(Host& host, std::chrono::milliseconds pace, bool realWindow) {
     constexpr int kCommits = 10;
-    static const double perMillisecond = ticksPerMillisecond();
     // The engine alone draws nothing: only the call is timed.
     const auto key = [&](Fillahead& engine, const Text& text) {
         if (realWindow) {
@@ -366,8 +364,8 @@ void commitBench(Host& host, std::chrono::milliseconds pace, bool realWindow) {
         }
         const std::int64_t start = now();
         engine.OnTextChange(text);
-        const double milliseconds = static_cast<double>(now() - start) / perMillisecond;
-        return KeyResult{milliseconds, milliseconds, CallCounts{}};
+        const double inCall = milliseconds(start, now());
+        return KeyResult{inCall, inCall, CallCounts{}};
     };
     for (const bool trimming : {false, true}) {
         const auto folder = benchFolder() / (trimming ? "commit-trim" : "commit-keep");
@@ -381,7 +379,7 @@ void commitBench(Host& host, std::chrono::milliseconds pace, bool realWindow) {
             idle(pace);
             const std::int64_t start = now();
             engine->CloseList();
-            commits.push_back(static_cast<double>(now() - start) / perMillisecond);
+            commits.push_back(milliseconds(start, now()));
             idle(pace);
             nextKeys.add(key(*engine, u"ma"));
             engine->OnTextChange(u"qxzv"); // matches nothing: the list hides
